@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds and runs every test:
+#  1. release build with warnings as errors: unit tests, asset check, end-to-end tests under Xvfb;
+#  2. clang with AddressSanitizer and UndefinedBehaviorSanitizer: unit tests and a bounded fuzz run;
+#  3. clang with ThreadSanitizer: the tests that run the display thread beside the scene's thread.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+
+clang_opts=(-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo
+  -DSCENE_WERROR=ON -DSCENE_BUILD_BENCH=OFF -DSCENE_BUILD_TOOLS=OFF -DSCENE_E2E_TESTS=OFF)
+
+echo "== release build"
+bash scripts/build.sh build/test-release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSCENE_WERROR=ON
+ctest --test-dir build/test-release --output-on-failure -j "$(nproc)"
+
+echo "== address and undefined-behaviour sanitizers"
+bash scripts/build.sh build/test-asan "${clang_opts[@]}" -DSCENE_SANITIZE=address,undefined -DSCENE_BUILD_FUZZ=ON
+ctest --test-dir build/test-asan --output-on-failure -j "$(nproc)" -L "unit|fuzz"
+
+echo "== thread sanitizer"
+bash scripts/build.sh build/test-tsan "${clang_opts[@]}" -DSCENE_SANITIZE=thread
+ctest --test-dir build/test-tsan --output-on-failure -L threads
