@@ -34,7 +34,12 @@ DisplayState& display();
 void open_display_state();
 
 // Marks the display closed; drawing, locking and keys then do nothing.
+// Releases a display lock the scene still holds (as release_scene_levels).
 void close_display_state();
+
+// Clears the nesting count and releases the display lock if the scene's thread
+// holds it: end_program calls it before it waits for the display thread.
+void release_scene_levels();
 
 // Opens one level of frame nesting, taking the display lock when the count
 // leaves 0. Returns false (and does nothing) when no display is open.
@@ -49,6 +54,7 @@ void mark_lines(int first, int last);
 // Presenting side, with the display lock held by the caller: copies every
 // marked line of the frame buffer into `dest` (800 pixels a line, `dest_stride`
 // pixels between lines), clears the marks, and returns how many lines it copied.
+// A null `dest` only clears the marks.
 int present_changed_lines(Pixel* dest, std::ptrdiff_t dest_stride);
 
 // The first and last marked line, or first > last when none is marked.
