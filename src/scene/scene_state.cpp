@@ -1,0 +1,3 @@
+#include "scene/scene.h"
+
+SceneState scene_state;
