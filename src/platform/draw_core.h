@@ -22,6 +22,19 @@ struct RowRange {
     int last;
 };
 
+// The part of a w x h picture placed at (px, py) that lands on the surface:
+// picture pixel (src_x + i, src_y + j) goes to (dest_x + i, dest_y + j).
+// width and height are 0 when nothing lands. Every drawing call clips here.
+struct ClipRect {
+    int dest_x;
+    int dest_y;
+    int src_x;
+    int src_y;
+    int width;
+    int height;
+};
+ClipRect clip_to_surface(const Surface& dest, int w, int h, std::int64_t px, std::int64_t py);
+
 // A drawing position in pixels: halves away from zero, the sum formed exactly.
 // Values far outside the screen are clamped to +-2^40, NaN lands far off-screen.
 std::int64_t round_position(float v);
@@ -32,6 +45,10 @@ RowRange copy_opaque(const Surface& dest, const Image& image, std::int64_t px, s
 // As copy_opaque, skipping pixels whose low 24 bits are 0xFF00FF and writing
 // the others with the top byte cleared.
 RowRange copy_keyed(const Surface& dest, const Image& image, std::int64_t px, std::int64_t py);
+
+// For tests: limits copy_keyed to instructions every x86-64 has (true), or
+// lets it pick the fastest the processor offers again (false).
+void use_baseline_keyed_copy(bool baseline);
 
 // The span-by-span filled ellipse around (cx, cy) with radii a and b. Returns
 // the rows to mark: trunc(cy - b)..trunc(cy + b) limited to the surface.

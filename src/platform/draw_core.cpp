@@ -1,0 +1,225 @@
+// Drawing on a plain surface. Positions arrive as 64-bit pixels already
+// clamped to +-2^40, so every sum below stays far inside 64 bits; everything
+// that lands on the surface goes through clip_to_surface.
+#include "draw_core.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstring>
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
+namespace {
+
+constexpr Pixel colour_bits = 0x00FFFFFF;
+constexpr Pixel key_colour = transparent_colour & colour_bits;
+
+// Far enough outside any surface that a clamped position draws nothing, and
+// small enough that adding an image size or a radius cannot overflow.
+constexpr double position_limit = 1099511627776.0;  // 2^40
+
+// Larger radii would only add loop steps; 2^20 keeps every product of the
+// disc's 64-bit error terms below 2^62 and covers any surface whole.
+constexpr float radius_limit = 1048576.0f;  // 2^20
+
+constexpr RowRange no_rows{0, -1};
+
+Pixel* surface_row(const Surface& s, int row) { return s.pixels + row * s.stride; }
+
+const Pixel* image_row(const Image& image, int row) { return image.pixels + row * image.stride; }
+
+// The portable row kernel: SSE2 is part of every x86-64. Pixels under the
+// key are rewritten with the value they already hold, so the row can be
+// processed four pixels at a time without masked stores.
+void keyed_row_baseline(Pixel* dst, const Pixel* src, int count) {
+    int i = 0;
+#if defined(__x86_64__)
+    const __m128i bits = _mm_set1_epi32(int(colour_bits));
+    const __m128i key = _mm_set1_epi32(int(key_colour));
+    for (; i + 4 <= count; i += 4) {
+        const __m128i p = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i)), bits);
+        const __m128i skip = _mm_cmpeq_epi32(p, key);
+        const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + i));
+        const __m128i out = _mm_or_si128(_mm_and_si128(skip, d), _mm_andnot_si128(skip, p));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), out);
+    }
+#endif
+    for (; i < count; ++i) {
+        const Pixel p = src[i] & colour_bits;
+        if (p != key_colour) dst[i] = p;
+    }
+}
+
+#if defined(__x86_64__)
+// Eight pixels at a time. Ship pictures hold long runs of key and of opaque
+// pixels: a block wholly transparent is not touched, a block wholly opaque is
+// stored without reading the destination, and only mixed blocks are blended.
+__attribute__((target("avx2"))) void keyed_row_avx2(Pixel* dst, const Pixel* src, int count) {
+    const __m256i bits = _mm256_set1_epi32(int(colour_bits));
+    const __m256i key = _mm256_set1_epi32(int(key_colour));
+    int i = 0;
+    for (; i + 8 <= count; i += 8) {
+        const __m256i p =
+            _mm256_and_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i)), bits);
+        const __m256i skip = _mm256_cmpeq_epi32(p, key);
+        const int skipped = _mm256_movemask_ps(_mm256_castsi256_ps(skip));
+        auto* out = reinterpret_cast<__m256i*>(dst + i);
+        if (skipped == 0) {
+            _mm256_storeu_si256(out, p);
+        } else if (skipped != 0xFF) {
+            _mm256_storeu_si256(out, _mm256_blendv_epi8(p, _mm256_loadu_si256(out), skip));
+        }
+    }
+    for (; i < count; ++i) {
+        const Pixel p = src[i] & colour_bits;
+        if (p != key_colour) dst[i] = p;
+    }
+}
+#endif
+
+using KeyedRow = void (*)(Pixel*, const Pixel*, int);
+
+KeyedRow fastest_keyed_row() {
+#if defined(__x86_64__)
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx2")) return keyed_row_avx2;
+#endif
+    return keyed_row_baseline;
+}
+
+std::atomic<KeyedRow> chosen_keyed_row{nullptr};
+
+KeyedRow keyed_row() {
+    KeyedRow row = chosen_keyed_row.load(std::memory_order_relaxed);
+    if (row == nullptr) {
+        row = fastest_keyed_row();
+        chosen_keyed_row.store(row, std::memory_order_relaxed);
+    }
+    return row;
+}
+
+RowRange rows_of(const ClipRect& c) {
+    if (c.height == 0) return no_rows;
+    return {c.dest_y, c.dest_y + c.height - 1};
+}
+
+// trunc() of a value already known to lie well inside 64 bits.
+std::int64_t truncate(double v) { return static_cast<std::int64_t>(v); }
+
+float clamp_radius(float r) {
+    if (!(r > 0.0f)) return 0.0f;  // NaN and negatives
+    return std::min(r, radius_limit);
+}
+
+}  // namespace
+
+ClipRect clip_to_surface(const Surface& dest, int w, int h, std::int64_t px, std::int64_t py) {
+    if (w <= 0 || h <= 0 || px + w <= 0 || px >= dest.width || py + h <= 0 || py >= dest.height) {
+        return {0, 0, 0, 0, 0, 0};
+    }
+    const std::int64_t x0 = std::max<std::int64_t>(px, 0);
+    const std::int64_t y0 = std::max<std::int64_t>(py, 0);
+    const std::int64_t x1 = std::min<std::int64_t>(px + w, dest.width);
+    const std::int64_t y1 = std::min<std::int64_t>(py + h, dest.height);
+    return {int(x0), int(y0), int(x0 - px), int(y0 - py), int(x1 - x0), int(y1 - y0)};
+}
+
+std::int64_t round_position(float v) {
+    const double d = v;
+    if (std::isnan(d)) return std::int64_t(-position_limit);
+    if (d >= position_limit) return std::int64_t(position_limit);
+    if (d <= -position_limit) return std::int64_t(-position_limit);
+    // In double the sum of a float and 0.5 is exact, so 59.5f gives 60 and
+    // the largest float below 0.5 gives 0.
+    return d > 0.0 ? truncate(d + 0.5) : truncate(d - 0.5);
+}
+
+RowRange copy_opaque(const Surface& dest, const Image& image, std::int64_t px, std::int64_t py) {
+    const ClipRect c = clip_to_surface(dest, image.width, image.height, px, py);
+    const std::size_t bytes = std::size_t(c.width) * sizeof(Pixel);
+    for (int j = 0; j < c.height; ++j) {
+        std::memcpy(surface_row(dest, c.dest_y + j) + c.dest_x, image_row(image, c.src_y + j) + c.src_x,
+                    bytes);
+    }
+    return rows_of(c);
+}
+
+RowRange copy_keyed(const Surface& dest, const Image& image, std::int64_t px, std::int64_t py) {
+    const ClipRect c = clip_to_surface(dest, image.width, image.height, px, py);
+    const KeyedRow row = keyed_row();
+    for (int j = 0; j < c.height; ++j) {
+        row(surface_row(dest, c.dest_y + j) + c.dest_x, image_row(image, c.src_y + j) + c.src_x, c.width);
+    }
+    return rows_of(c);
+}
+
+void use_baseline_keyed_copy(bool baseline) {
+    chosen_keyed_row.store(baseline ? keyed_row_baseline : fastest_keyed_row());
+}
+
+RowRange fill_disc(const Surface& dest, std::int64_t cx, std::int64_t cy, float a, float b,
+                   Pixel colour) {
+    const double ad = clamp_radius(a);
+    const double bd = clamp_radius(b);
+    const int last_row = dest.height - 1;
+    const int last_column = dest.width - 1;
+
+    std::int64_t xl = truncate(double(cx) - ad);
+    std::int64_t xr = truncate(double(cx) + ad);
+
+    // Spans stay within the first one's columns and within b (+1 for the
+    // error term's rounding) of the centre line: when those miss the surface,
+    // nothing can be drawn and the loop need not run.
+    const std::int64_t reach = truncate(bd) + 1;
+    const bool can_draw = xr >= 0 && xl <= last_column && cy + reach >= 0 && cy - reach <= last_row;
+
+    auto span = [&](std::int64_t row) {
+        if (row < 0 || row > last_row || xr < 0 || xl > last_column) return;
+        const std::int64_t from = std::max<std::int64_t>(xl, 0);
+        const std::int64_t to = std::min<std::int64_t>(xr, last_column);
+        if (from <= to) std::fill(surface_row(dest, int(row)) + from, surface_row(dest, int(row)) + to + 1, colour);
+    };
+
+    if (can_draw) {
+        span(cy);
+        const std::int64_t big_a = truncate(ad * ad);  // exact: a float squared fits a double
+        const std::int64_t big_b = truncate(bd * bd);
+        std::int64_t d = truncate(double(big_b) * ad);
+        std::int64_t dx = 2 * d;
+        std::int64_t dy = 0;
+        std::int64_t steps = truncate(ad);
+        std::int64_t k = 0;
+        // The first span drawn on a line is the one that stays. Lines are
+        // reached in order of growing k, so a line already has its span
+        // exactly when k has not grown since the last spans were drawn.
+        std::int64_t drawn_k = 0;
+        while (steps > 0) {
+            if (d > 0) {
+                ++k;
+                dy += 2 * big_a;
+                d -= dy;
+            }
+            if (d <= 0) {
+                --steps;
+                ++xl;
+                --xr;
+                dx -= 2 * big_b;
+                d += dx;
+            }
+            if (k > drawn_k) {
+                span(cy + k);
+                span(cy - k);
+                drawn_k = k;
+                if (cy - k < 0 && cy + k > last_row) break;  // every further line is off the surface
+            }
+        }
+    }
+
+    const std::int64_t top = std::max<std::int64_t>(truncate(double(cy) - bd), 0);
+    const std::int64_t bottom = std::min<std::int64_t>(truncate(double(cy) + bd), last_row);
+    if (top > bottom) return no_rows;
+    return {int(top), int(bottom)};
+}
