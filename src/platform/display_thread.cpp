@@ -1,0 +1,187 @@
+// open_screen, end_program and the display thread between them. The thread
+// makes every window call, so the window answers while the scene draws or
+// sleeps; the scene's thread only ever waits for the display lock.
+#include "display_thread.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#include <unistd.h>
+
+#include "display_state.h"
+#include "platform.h"
+#include "window.h"
+
+namespace {
+
+constexpr int display_pause_ms = 10;
+
+struct DisplayThread {
+    std::thread thread;
+    bool running = false;  // scene's thread only
+    std::atomic<bool> stop{false};
+    bool allow_offscreen = false;
+    std::string error;  // why the last open_screen failed
+
+    // The handshake that lets open_screen return only once the window exists.
+    std::mutex start_lock;
+    std::condition_variable started;
+    bool start_done = false;
+    bool start_ok = false;
+
+    bool active = false;  // display thread, display lock held
+};
+
+DisplayThread& control() {
+    // Never destroyed: a process that ends some other way than end_program
+    // must not trip over a joinable std::thread in a static destructor.
+    static DisplayThread* instance = new DisplayThread;
+    return *instance;
+}
+
+std::atomic<ShutdownTrace> shutdown_trace{nullptr};
+
+void trace(const char* step) {
+    if (ShutdownTrace callback = shutdown_trace.load()) callback(step);
+}
+
+std::string executable_title() {
+    char path[4096];
+    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (length <= 0) return window_title(program_invocation_short_name);
+    return window_title(std::string_view(path, static_cast<std::size_t>(length)));
+}
+
+void display_thread_main(std::string title) {
+    DisplayThread& c = control();
+    std::string reason;
+    const bool opened = window_open(title.c_str(), c.allow_offscreen, reason);
+    {
+        std::lock_guard<std::mutex> guard(c.start_lock);
+        c.start_ok = opened;
+        c.start_done = true;
+        if (!opened) c.error = reason;
+    }
+    c.started.notify_one();
+    if (!opened) return;
+
+    while (!c.stop.load()) {
+        run_display_pass();
+        sleep_ms(display_pause_ms);
+    }
+    trace("display passes stopped");
+    if (window_leave_full_screen()) trace("full screen left");
+    window_destroy();
+    trace("window destroyed");
+    window_restore_screen_saver();
+    trace("screen saver restored");
+    window_quit();
+}
+
+}  // namespace
+
+void allow_offscreen_display() { control().allow_offscreen = true; }
+
+void set_shutdown_trace(ShutdownTrace callback) { shutdown_trace.store(callback); }
+
+std::string window_title(std::string_view path) {
+    // A binary replaced while it runs reads back from /proc with this suffix.
+    constexpr std::string_view deleted = " (deleted)";
+    if (path.size() > deleted.size() && path.substr(path.size() - deleted.size()) == deleted) {
+        path.remove_suffix(deleted.size());
+    }
+    if (const auto slash = path.rfind('/'); slash != std::string_view::npos) {
+        path.remove_prefix(slash + 1);
+    }
+    // A leading dot marks a hidden file, not an extension.
+    if (const auto dot = path.rfind('.'); dot != std::string_view::npos && dot > 0) {
+        path = path.substr(0, dot);
+    }
+    return std::string(path);
+}
+
+void set_window_active(bool active) {
+    DisplayThread& c = control();
+    if (active == c.active) return;
+    c.active = active;
+    display().key_state.fill(0);
+    mark_lines(0, display_height - 1);
+}
+
+bool window_is_active() { return control().active; }
+
+void run_display_pass() {
+    DisplayState& d = display();
+    std::lock_guard<std::mutex> guard(d.lock);
+    const LineSpan span = marked_span();
+    if (span.first <= span.last) {
+        window_present(d.frame.data(), span.first, span.last);
+        present_changed_lines(nullptr, 0);
+    }
+    if (window_is_active()) window_read_keyboard(d.key_state.data());
+    window_handle_events();
+}
+
+int open_screen(int width, int height, int depth, int pages, std::uint32_t flags, int refresh_rate) {
+    DisplayThread& c = control();
+    // The refresh rate needs no check: the display's mode is never changed.
+    (void)refresh_rate;
+    if (c.running) {
+        c.error = "the display is already open";
+        return 1;
+    }
+    if (width != display_width || height != display_height || (depth != 0 && depth != display_depth) ||
+        pages < 0 || pages > 1 || flags != 0) {
+        c.error = "only one page of 800x600 pixels in 32-bit colour, without flags, is supported";
+        return 1;
+    }
+    open_display_state();
+    c.stop.store(false);
+    c.start_done = false;
+    c.start_ok = false;
+    c.active = false;
+    try {
+        c.thread = std::thread(display_thread_main, executable_title());
+    } catch (const std::system_error& failure) {
+        c.error = std::string("cannot start the display thread: ") + failure.what();
+        close_display_state();
+        return 1;
+    }
+    std::unique_lock<std::mutex> wait(c.start_lock);
+    c.started.wait(wait, [&c] { return c.start_done; });
+    const bool opened = c.start_ok;
+    wait.unlock();
+    if (!opened) {
+        c.thread.join();
+        close_display_state();
+        return 1;
+    }
+    c.running = true;
+    c.error.clear();
+    return 0;
+}
+
+const char* display_error() { return control().error.c_str(); }
+
+void close_screen() {
+    DisplayThread& c = control();
+    // A frame left open would keep the display thread waiting for the lock
+    // at its next pass, and the wait below would never end.
+    release_scene_levels();
+    if (c.running) {
+        c.stop.store(true);
+        c.thread.join();
+        c.running = false;
+    }
+    close_display_state();
+    trace("display state discarded");
+}
+
+void end_program(int exit_code) {
+    close_screen();
+    std::exit(exit_code);
+}

@@ -1,0 +1,400 @@
+// The window backend on SDL2: window, renderer, events, keyboard, full screen.
+// The only file that includes SDL; every function runs on the display thread.
+#include <SDL.h>
+#include <SDL_syswm.h>
+#include <dlfcn.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "display_state.h"
+#include "display_thread.h"
+#include "key_queue.h"
+#include "key_translate.h"
+#include "window.h"
+
+namespace {
+
+template <auto destroy>
+struct SdlDeleter {
+    template <typename T>
+    void operator()(T* object) const {
+        destroy(object);
+    }
+};
+using WindowHandle = std::unique_ptr<SDL_Window, SdlDeleter<SDL_DestroyWindow>>;
+using RendererHandle = std::unique_ptr<SDL_Renderer, SdlDeleter<SDL_DestroyRenderer>>;
+using TextureHandle = std::unique_ptr<SDL_Texture, SdlDeleter<SDL_DestroyTexture>>;
+using CursorHandle = std::unique_ptr<SDL_Cursor, SdlDeleter<SDL_FreeCursor>>;
+
+struct Backend {
+    WindowHandle window;
+    RendererHandle renderer;
+    TextureHandle texture;
+    CursorHandle cursor;
+    bool full_screen = false;
+    bool software = false;
+    unsigned key_modifiers = 0;  // of the latest key event, for the text it types
+};
+
+Backend& win() {
+    static Backend* instance = new Backend;
+    return *instance;
+}
+
+constexpr int frame_pitch = display_width * static_cast<int>(sizeof(Pixel));
+
+void set_hints() {
+    // Hints, all before SDL_Init:
+    // - Closing the window never ends the program: the close request becomes
+    //   the close key in the queue and the scene decides.
+    SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+    // - Ctrl+C and SIGTERM must end the process as they do any program, not
+    //   turn into quit events that nobody reads.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    // - The software renderer draws into the X11 shared-memory window surface;
+    //   the OpenGL-backed surface would re-create the shown window and costs
+    //   ten times as much without a GPU.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    // - Presenting never waits for the retrace: the scene paces itself.
+    SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");
+    // - Full screen keeps showing when another window takes the focus; the
+    //   scene runs on either way.
+    SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+    // The screen-saver hint stays at its default: SDL suspends the saver while
+    // video is up, and window_restore_screen_saver lifts that again.
+}
+
+bool driver_is(const char* driver, const char* name) {
+    return driver != nullptr && std::strcmp(driver, name) == 0;
+}
+
+// SDL video on X11 or Wayland. Without either SDL quietly falls back to its
+// offscreen or dummy driver, where no window would ever show: that counts as
+// no display unless a test asked for it.
+bool start_video(bool allow_offscreen, std::string& reason) {
+    if (allow_offscreen) {
+        SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "offscreen", SDL_HINT_OVERRIDE);
+        if (SDL_Init(SDL_INIT_VIDEO) == 0) return true;
+        reason = SDL_GetError();
+        return false;
+    }
+    const char* display_name = std::getenv("DISPLAY");
+    const char* wayland_name = std::getenv("WAYLAND_DISPLAY");
+    if ((display_name == nullptr || *display_name == 0) && (wayland_name == nullptr || *wayland_name == 0)) {
+        reason = "no X server or Wayland compositor to connect to (DISPLAY and WAYLAND_DISPLAY are unset)";
+        return false;
+    }
+    std::string failures;
+    // Asked for by name, so that SDL never tries a console driver here. An
+    // SDL_VIDEODRIVER in the environment still wins, and is checked below.
+    for (const char* driver : {"x11", "wayland"}) {
+        SDL_SetHint(SDL_HINT_VIDEODRIVER, driver);
+        if (SDL_Init(SDL_INIT_VIDEO) == 0) {
+            const char* chosen = SDL_GetCurrentVideoDriver();
+            if (driver_is(chosen, "x11") || driver_is(chosen, "wayland")) return true;
+            reason = std::string("SDL offers only its \"") + (chosen ? chosen : "?") +
+                     "\" video driver, which shows no window";
+            SDL_Quit();
+            return false;
+        }
+        failures += failures.empty() ? "" : "; ";
+        failures += std::string(driver) + ": " + SDL_GetError();
+    }
+    reason = "cannot connect to the X server \"" + std::string(display_name ? display_name : "") +
+             "\" or Wayland compositor \"" + std::string(wayland_name ? wayland_name : "") + "\" (" +
+             failures + ")";
+    return false;
+}
+
+// A few Xlib calls that SDL does not offer, taken from the libX11 that SDL
+// itself has loaded: no second copy, and no X11 link dependency on Wayland.
+template <typename Function>
+Function* xlib_function(const char* name) {
+    void* library = dlopen("libX11.so.6", RTLD_LAZY | RTLD_NOLOAD);
+    if (library == nullptr) return nullptr;
+    void* function = dlsym(library, name);
+    dlclose(library);  // SDL keeps its own reference
+    return reinterpret_cast<Function*>(function);
+}
+
+bool x11_handles(SDL_Window* window, Display*& display, ::Window& x_window) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (SDL_GetWindowWMInfo(window, &info) != SDL_TRUE || info.subsystem != SDL_SYSWM_X11) return false;
+    display = info.info.x11.display;
+    x_window = info.info.x11.window;
+    return true;
+}
+
+// SDL's X11 windows have no background, so between the map and the first
+// present they would show whatever lay beneath them. Black it is.
+void set_black_background(SDL_Window* window) {
+    Display* display = nullptr;
+    ::Window x_window = 0;
+    auto set_background = xlib_function<decltype(XSetWindowBackground)>("XSetWindowBackground");
+    if (set_background == nullptr || !x11_handles(window, display, x_window)) return;
+    constexpr unsigned long true_colour_black = 0;
+    set_background(display, x_window, true_colour_black);
+}
+
+// Whether the X server renders through a GPU: DRI3, DRI2 or NVIDIA's GLX.
+// Xvfb, Xvnc and the like offer none of these, and OpenGL there is Mesa's
+// software rasterizer.
+bool x_server_has_gpu(SDL_Window* window) {
+    Display* display = nullptr;
+    ::Window x_window = 0;
+    auto query = xlib_function<decltype(XQueryExtension)>("XQueryExtension");
+    if (query == nullptr || !x11_handles(window, display, x_window)) return false;
+    for (const char* extension : {"DRI3", "DRI2", "NV-GLX"}) {
+        int opcode = 0, event = 0, error = 0;
+        if (query(display, extension, &opcode, &event, &error)) return true;
+    }
+    return false;
+}
+
+bool gl_is_software() {
+    using GetString = const unsigned char* (*)(unsigned);
+    constexpr unsigned gl_renderer = 0x1F01;
+    auto get_string = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
+    if (get_string == nullptr) return true;
+    const auto* name = reinterpret_cast<const char*>(get_string(gl_renderer));
+    if (name == nullptr) return true;
+    for (const char* software : {"llvmpipe", "softpipe", "Software", "swrast", "SWR"}) {
+        if (std::strstr(name, software) != nullptr) return true;
+    }
+    return false;
+}
+
+// The renderer that presents. Where a GPU does the work, SDL's accelerated
+// (OpenGL) renderer: presenting and the full-screen scaling cost the CPU next
+// to nothing. Without one (Xvfb, remote X, no GPU) OpenGL is Mesa's software
+// rasterizer, whose context alone takes about 90 ms to start and whose present
+// costs about 2 ms against 0.25 ms for the software renderer's X11
+// shared-memory path; there the software renderer presents. An
+// SDL_RENDER_DRIVER in the environment chooses instead.
+RendererHandle create_renderer(SDL_Window* window, bool allow_offscreen, bool& software) {
+    const char* forced = std::getenv("SDL_RENDER_DRIVER");
+    const bool choose = !allow_offscreen && (forced == nullptr || *forced == 0);
+    const bool wayland = driver_is(SDL_GetCurrentVideoDriver(), "wayland");
+    if (choose && (wayland || x_server_has_gpu(window))) {
+        RendererHandle accelerated(SDL_CreateRenderer(window, -1, SDL_RENDERER_ACCELERATED));
+        SDL_RendererInfo info{};
+        if (accelerated && SDL_GetRendererInfo(accelerated.get(), &info) == 0 &&
+            std::strcmp(info.name, "software") != 0 && !gl_is_software()) {
+            software = false;
+            return accelerated;
+        }
+    }
+    if (!choose && !allow_offscreen) {
+        RendererHandle chosen(SDL_CreateRenderer(window, -1, 0));
+        SDL_RendererInfo info{};
+        if (chosen && SDL_GetRendererInfo(chosen.get(), &info) == 0) {
+            software = std::strcmp(info.name, "software") == 0;
+            return chosen;
+        }
+    }
+    software = true;
+    return RendererHandle(SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE));
+}
+
+void draw_picture() {
+    Backend& w = win();
+    SDL_SetRenderDrawColor(w.renderer.get(), 0, 0, 0, 255);
+    SDL_RenderClear(w.renderer.get());  // the letterbox bars in full screen
+    SDL_RenderCopy(w.renderer.get(), w.texture.get(), nullptr, nullptr);
+    SDL_RenderPresent(w.renderer.get());
+}
+
+void tear_down() {
+    Backend& w = win();
+    w.texture.reset();
+    w.renderer.reset();
+    w.window.reset();
+}
+
+// Window, renderer and texture holding the current frame, shown and raised.
+bool set_up(const char* title, bool full_screen, bool allow_offscreen, std::string& reason) {
+    Backend& w = win();
+    const Uint32 flags = SDL_WINDOW_HIDDEN | (full_screen ? Uint32(SDL_WINDOW_FULLSCREEN_DESKTOP) : 0u);
+    w.window.reset(SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, display_width,
+                                    display_height, flags));
+    if (w.window) w.renderer = create_renderer(w.window.get(), allow_offscreen, w.software);
+    if (w.renderer) {
+        w.texture.reset(SDL_CreateTexture(w.renderer.get(), SDL_PIXELFORMAT_ARGB8888,
+                                          SDL_TEXTUREACCESS_STREAMING, display_width, display_height));
+    }
+    if (!w.texture) {
+        reason = SDL_GetError();
+        tear_down();
+        return false;
+    }
+    // The top byte of a pixel is never shown.
+    SDL_SetTextureBlendMode(w.texture.get(), SDL_BLENDMODE_NONE);
+    SDL_RenderSetLogicalSize(w.renderer.get(), display_width, display_height);
+    SDL_UpdateTexture(w.texture.get(), nullptr, display().frame.data(), frame_pitch);
+    draw_picture();
+    // The renderer may have re-created the X window, so the background is set
+    // last. On X11 showing waits for the map, and the black frame follows.
+    set_black_background(w.window.get());
+    SDL_ShowWindow(w.window.get());
+    draw_picture();
+    SDL_RaiseWindow(w.window.get());
+    w.full_screen = full_screen;
+    return true;
+}
+
+void update_activation() {
+    const Uint32 flags = SDL_GetWindowFlags(win().window.get());
+    set_window_active((flags & SDL_WINDOW_INPUT_FOCUS) != 0 &&
+                      (flags & (SDL_WINDOW_MINIMIZED | SDL_WINDOW_HIDDEN)) == 0);
+}
+
+// Between the window and full screen of the desktop's own mode, where the
+// renderer scales the picture to fit with black bars; back in the window it
+// is 800x600 and centred again.
+void switch_full_screen() {
+    Backend& w = win();
+    SDL_Window* window = w.window.get();
+    const bool to_full_screen = !w.full_screen;
+    if ((SDL_GetWindowFlags(window) & SDL_WINDOW_MAXIMIZED) != 0) SDL_RestoreWindow(window);
+    if (SDL_SetWindowFullscreen(window, to_full_screen ? Uint32(SDL_WINDOW_FULLSCREEN_DESKTOP) : 0u) == 0) {
+        w.full_screen = to_full_screen;
+    } else {
+        SDL_SetWindowFullscreen(window, w.full_screen ? Uint32(SDL_WINDOW_FULLSCREEN_DESKTOP) : 0u);
+    }
+    if (!w.full_screen) {
+        SDL_SetWindowSize(window, display_width, display_height);
+        SDL_SetWindowPosition(window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+    }
+    mark_lines(0, display_height - 1);
+    set_window_active(true);
+}
+
+unsigned modifiers_of(Uint16 mod) {
+    unsigned modifiers = 0;
+    if ((mod & KMOD_SHIFT) != 0) modifiers |= mod_shift;
+    if ((mod & KMOD_CTRL) != 0) modifiers |= mod_ctrl;
+    if ((mod & KMOD_LALT) != 0) modifiers |= mod_left_alt;
+    if ((mod & (KMOD_RALT | KMOD_MODE)) != 0) modifiers |= mod_right_alt;
+    if ((mod & KMOD_NUM) != 0) modifiers |= mod_num_lock;
+    return modifiers;
+}
+
+void handle_key_down(const SDL_KeyboardEvent& event) {
+    Backend& w = win();
+    const SDL_Keycode sym = event.keysym.sym;
+    const KeyStroke press{static_cast<int>(event.keysym.scancode),
+                         (sym & SDLK_SCANCODE_MASK) == 0 && sym < 128 ? static_cast<int>(sym) : 0,
+                         w.key_modifiers};
+    if (is_full_screen_toggle(press)) {
+        if (event.repeat == 0 && window_is_active()) switch_full_screen();
+        return;
+    }
+    if (const std::int32_t code = key_press_code(press)) push_key(display().key_queue, code);
+}
+
+void handle_window_event(const SDL_WindowEvent& event) {
+    switch (event.event) {
+        case SDL_WINDOWEVENT_CLOSE:
+            push_key(display().key_queue, close_key_code);
+            break;
+        case SDL_WINDOWEVENT_EXPOSED:
+            draw_picture();
+            break;
+        case SDL_WINDOWEVENT_MAXIMIZED:
+            update_activation();
+            if (window_is_active() && !win().full_screen) switch_full_screen();
+            break;
+        case SDL_WINDOWEVENT_FOCUS_GAINED:
+        case SDL_WINDOWEVENT_FOCUS_LOST:
+        case SDL_WINDOWEVENT_MINIMIZED:
+        case SDL_WINDOWEVENT_RESTORED:
+        case SDL_WINDOWEVENT_SHOWN:
+        case SDL_WINDOWEVENT_HIDDEN:
+            update_activation();
+            break;
+        default:
+            break;
+    }
+}
+
+}  // namespace
+
+bool window_open(const char* title, bool allow_offscreen, std::string& reason) {
+    set_hints();
+    if (!start_video(allow_offscreen, reason)) return false;
+    Backend& w = win();
+    w.cursor.reset(SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_ARROW));
+    if (w.cursor) SDL_SetCursor(w.cursor.get());
+    std::string window_failure;
+    if (set_up(title, false, allow_offscreen, window_failure) ||
+        set_up(title, true, allow_offscreen, reason)) {
+        return true;
+    }
+    reason = "no window (" + window_failure + ") and no full screen (" + reason + ")";
+    w.cursor.reset();
+    SDL_Quit();
+    return false;
+}
+
+void window_present(const Pixel* frame, int first, int last) {
+    const SDL_Rect lines{0, first, display_width, last - first + 1};
+    SDL_UpdateTexture(win().texture.get(), &lines, frame + first * display_width, frame_pitch);
+    draw_picture();
+}
+
+void window_read_keyboard(std::uint8_t* key_state) {
+    int count = 0;
+    const Uint8* held = SDL_GetKeyboardState(&count);
+    key_state_from_usages(held, count, key_state);
+}
+
+void window_handle_events() {
+    Backend& w = win();
+    SDL_Event event;
+    while (SDL_PollEvent(&event) != 0) {
+        switch (event.type) {
+            case SDL_KEYDOWN:
+                w.key_modifiers = modifiers_of(event.key.keysym.mod);
+                handle_key_down(event.key);
+                break;
+            case SDL_KEYUP:
+                w.key_modifiers = modifiers_of(event.key.keysym.mod);
+                break;
+            case SDL_TEXTINPUT: {
+                const TypedCodes typed = text_codes(event.text.text, w.key_modifiers);
+                for (int i = 0; i < typed.count; ++i) {
+                    push_key(display().key_queue, typed.codes[static_cast<std::size_t>(i)]);
+                }
+                break;
+            }
+            case SDL_WINDOWEVENT:
+                handle_window_event(event.window);
+                break;
+            default:
+                break;
+        }
+    }
+}
+
+bool window_leave_full_screen() {
+    Backend& w = win();
+    if (!w.full_screen || !w.window) return false;
+    SDL_SetWindowFullscreen(w.window.get(), 0);
+    w.full_screen = false;
+    return true;
+}
+
+void window_destroy() {
+    tear_down();
+    win().cursor.reset();
+}
+
+void window_restore_screen_saver() { SDL_EnableScreenSaver(); }
+
+void window_quit() { SDL_Quit(); }
+
+const char* window_renderer_name() { return win().software ? "software" : "accelerated"; }
