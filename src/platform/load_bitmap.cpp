@@ -9,7 +9,6 @@
 #include <cerrno>
 #include <cstring>
 #include <limits>
-#include <memory>
 #include <new>
 
 #include "bitmap_reader.h"
@@ -22,15 +21,9 @@ namespace {
 // more read brings in the rows.
 constexpr std::size_t first_read_bytes = 4096;
 
-struct FileBytes {
-    std::unique_ptr<std::uint8_t[]> bytes;
-    std::size_t capacity = 0;
-    std::size_t size = 0;
-};
-
 // Reads until `want` bytes are held or the file ends. A read error counts as
 // the end of the file: the reader then sees a short file.
-void read_until(int fd, FileBytes& f, std::size_t want) {
+void read_until(int fd, BitmapFileBytes& f, std::size_t want) {
     while (f.size < want) {
         const ssize_t got = ::read(fd, f.bytes.get() + f.size, want - f.size);
         if (got < 0 && errno == EINTR) continue;
@@ -40,7 +33,7 @@ void read_until(int fd, FileBytes& f, std::size_t want) {
 }
 
 // Moves the bytes into a buffer of `capacity`; false when memory cannot be had.
-bool grow(FileBytes& f, std::size_t capacity) {
+bool grow(BitmapFileBytes& f, std::size_t capacity) {
     std::unique_ptr<std::uint8_t[]> bigger(new (std::nothrow) std::uint8_t[capacity]);
     if (!bigger) return false;
     if (f.size > 0) std::memcpy(bigger.get(), f.bytes.get(), f.size);
@@ -49,14 +42,9 @@ bool grow(FileBytes& f, std::size_t capacity) {
     return true;
 }
 
-// The file's leading bytes as far as the rows need them. A regular file's
-// size bounds the buffer; anything else (a pipe) grows it by doubling, so
-// memory stays within twice what the file really holds.
-bool read_needed_bytes(int fd, FileBytes& f) {
-    struct stat st {};
-    const bool sized = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    const std::uint64_t file_size = sized ? std::uint64_t(st.st_size) : 0;
-
+// A regular file's size bounds the buffer; anything else (a pipe) grows it
+// by doubling as bytes arrive, so memory stays within twice what it holds.
+bool read_needed_bytes(int fd, bool sized, std::uint64_t file_size, BitmapFileBytes& f) {
     std::size_t first = first_read_bytes;
     if (sized) first = std::size_t(std::clamp<std::uint64_t>(file_size, 1, first));
     if (!grow(f, first)) return false;
@@ -76,21 +64,29 @@ bool read_needed_bytes(int fd, FileBytes& f) {
 
 }  // namespace
 
-int load_bitmap(const char* file_name, Image* destination, BitmapPalette* palette_out) {
-    if (!display().open) return bitmap_no_display;
+int read_bitmap_file(const char* file_name, BitmapFileBytes& out) {
+    out = BitmapFileBytes{};
     if (file_name == nullptr) return bitmap_cannot_open;
     const int fd = ::open(file_name, O_RDONLY | O_CLOEXEC);
     if (fd < 0) return bitmap_cannot_open;
     struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    const bool have_stat = ::fstat(fd, &st) == 0;
+    if (have_stat && S_ISDIR(st.st_mode)) {
         ::close(fd);
         return bitmap_cannot_open;
     }
-    FileBytes f;
-    const bool have_memory = read_needed_bytes(fd, f);
+    const bool sized = have_stat && S_ISREG(st.st_mode);
+    const bool have_memory = read_needed_bytes(fd, sized, sized ? std::uint64_t(st.st_size) : 0, out);
     ::close(fd);
+    return have_memory ? bitmap_read : bitmap_bad;
+}
+
+int load_bitmap(const char* file_name, Image* destination, BitmapPalette* palette_out) {
+    if (!display().open) return bitmap_no_display;
+    BitmapFileBytes f;
+    const int read = read_bitmap_file(file_name, f);
     // Without memory for the file's bytes nothing can be read from it.
-    if (!have_memory) return bitmap_bad;
+    if (read != bitmap_read) return read;
 
     // Rows are stored under the display lock, so a display pass waits for them.
     if (!enter_level()) return bitmap_no_display;
