@@ -54,9 +54,9 @@ void keyed_row_baseline(Pixel* dst, const Pixel* src, int count) {
 }
 
 #if defined(__x86_64__)
-// Eight pixels at a time. Ship pictures hold long runs of key and of opaque
-// pixels: a block wholly transparent is not touched, a block wholly opaque is
-// stored without reading the destination, and only mixed blocks are blended.
+// Eight pixels at a time with a masked store: key pixels are simply not
+// written, so the destination is never read and the kernel has no branch
+// that ship outlines could mispredict. The row's tail uses the same masks.
 __attribute__((target("avx2"))) void keyed_row_avx2(Pixel* dst, const Pixel* src, int count) {
     const __m256i bits = _mm256_set1_epi32(int(colour_bits));
     const __m256i key = _mm256_set1_epi32(int(key_colour));
@@ -65,17 +65,15 @@ __attribute__((target("avx2"))) void keyed_row_avx2(Pixel* dst, const Pixel* src
         const __m256i p =
             _mm256_and_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i)), bits);
         const __m256i skip = _mm256_cmpeq_epi32(p, key);
-        const int skipped = _mm256_movemask_ps(_mm256_castsi256_ps(skip));
-        auto* out = reinterpret_cast<__m256i*>(dst + i);
-        if (skipped == 0) {
-            _mm256_storeu_si256(out, p);
-        } else if (skipped != 0xFF) {
-            _mm256_storeu_si256(out, _mm256_blendv_epi8(p, _mm256_loadu_si256(out), skip));
-        }
+        _mm256_maskstore_epi32(reinterpret_cast<int*>(dst + i), _mm256_xor_si256(skip, _mm256_set1_epi32(-1)), p);
     }
-    for (; i < count; ++i) {
-        const Pixel p = src[i] & colour_bits;
-        if (p != key_colour) dst[i] = p;
+    if (i < count) {
+        const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+        const __m256i in_row = _mm256_cmpgt_epi32(_mm256_set1_epi32(count - i), lanes);
+        const __m256i p =
+            _mm256_and_si256(_mm256_maskload_epi32(reinterpret_cast<const int*>(src + i), in_row), bits);
+        const __m256i skip = _mm256_cmpeq_epi32(p, key);
+        _mm256_maskstore_epi32(reinterpret_cast<int*>(dst + i), _mm256_andnot_si256(skip, in_row), p);
     }
 }
 #endif

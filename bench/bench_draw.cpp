@@ -1,0 +1,412 @@
+// Our drawing beside its peers on the same pictures: memcpy of the same bytes
+// (the memory-bandwidth limit), SDL's blitter with and without a colour key,
+// and pixman (SRC for opaque, OVER with a prepared alpha for keyed). Prints
+// the ratios at the end of the run.
+#include <SDL.h>
+#include <benchmark/benchmark.h>
+#include <pixman.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "display_state.h"
+#include "draw_core.h"
+#include "platform.h"
+
+namespace {
+
+constexpr int screen_w = display_width;
+constexpr int screen_h = display_height;
+constexpr Pixel shot_colour = 0xFF000000;
+constexpr float whole_circle = 6.2831859f;
+
+// Where the scene puts things in a typical frame.
+constexpr int good_x = 60, good_y = 110, bad_x = 480, bad_y = 130;
+constexpr int shot_x = 300, shot_y = 250;
+constexpr int disc_half_width[9] = {8, 8, 8, 7, 7, 6, 5, 4, 2};
+
+// A ship-like picture: an oval hull about half the box, with magenta (of
+// several top bytes, as bitmaps give them) all around and in a few port holes.
+Image* make_ship(int w, int h) {
+    Image* image = create_image(w, h, 0, 0, fill_with_transparent);
+    for (int j = 0; j < h; ++j) {
+        for (int i = 0; i < w; ++i) {
+            const double u = (i - w / 2.0) / (0.40 * w);
+            const double v = (j - h / 2.0) / (0.40 * h);
+            const bool hull = u * u + v * v <= 1.0;
+            const bool hole = std::hypot(u - 0.3, v) < 0.08 || std::hypot(u + 0.3, v) < 0.08;
+            Pixel p = 0xFF000000 | Pixel((i * 3) & 0xFF) << 16 | Pixel((j * 5) & 0xFF) << 8 | Pixel((i ^ j) & 0xFF);
+            if ((p & 0xFFFFFF) == 0xFF00FF) p ^= 1;
+            if (!hull || hole) p = ((i + j) & 1) ? 0xFFFF00FF : 0x00FF00FF;
+            image->pixels[j * image->stride + i] = p;
+        }
+    }
+    return image;
+}
+
+struct Data {
+    Image* background;
+    Image* good_ship;
+    Image* bad_ship;
+    std::vector<Pixel> source_copy;  // the background again, for memcpy
+    Data() {
+        open_display_state();
+        background = create_image(screen_w, screen_h, 0, 0, fill_with_transparent);
+        for (int j = 0; j < screen_h; ++j) {
+            for (int i = 0; i < screen_w; ++i) {
+                background->pixels[j * background->stride + i] = 0xFF000000 | Pixel(i * 77 + j * 13);
+            }
+        }
+        good_ship = make_ship(200, 244);
+        bad_ship = make_ship(233, 250);
+    }
+};
+
+Data& data() {
+    static Data d;
+    return d;
+}
+
+Pixel* frame() { return display().frame.data(); }
+
+// ---------------------------------------------------------------- pixman
+
+using PixmanImage = std::unique_ptr<pixman_image_t, decltype(&pixman_image_unref)>;
+
+PixmanImage pixman_wrap(Pixel* pixels, int w, int h, std::ptrdiff_t stride) {
+    return PixmanImage(pixman_image_create_bits(PIXMAN_a8r8g8b8, w, h, pixels, int(stride * sizeof(Pixel))),
+                       pixman_image_unref);
+}
+
+// A premultiplied copy of a ship: key pixels fully transparent, others opaque.
+std::vector<Pixel> prepared_alpha(const Image& ship) {
+    std::vector<Pixel> out(std::size_t(ship.width) * ship.height);
+    for (int j = 0; j < ship.height; ++j) {
+        for (int i = 0; i < ship.width; ++i) {
+            const Pixel p = ship.pixels[j * ship.stride + i] & 0xFFFFFF;
+            out[std::size_t(j) * ship.width + i] = p == 0xFF00FF ? 0 : (0xFF000000 | p);
+        }
+    }
+    return out;
+}
+
+struct PixmanScene {
+    PixmanImage screen = pixman_wrap(frame(), screen_w, screen_h, screen_w);
+    PixmanImage background = pixman_wrap(data().background->pixels, screen_w, screen_h, data().background->stride);
+    std::vector<Pixel> good_bits = prepared_alpha(*data().good_ship);
+    std::vector<Pixel> bad_bits = prepared_alpha(*data().bad_ship);
+    PixmanImage good = pixman_wrap(good_bits.data(), 200, 244, 200);
+    PixmanImage bad = pixman_wrap(bad_bits.data(), 233, 250, 233);
+    pixman_box32_t disc[17];
+    PixmanScene() {
+        for (int dy = -8; dy <= 8; ++dy) {
+            const int w = disc_half_width[std::abs(dy)];
+            disc[dy + 8] = {shot_x - w, shot_y + dy, shot_x + w + 1, shot_y + dy + 1};
+        }
+    }
+};
+
+PixmanScene& pixman_scene() {
+    static PixmanScene s;
+    return s;
+}
+
+// ---------------------------------------------------------------- SDL
+
+using SdlSurface = std::unique_ptr<SDL_Surface, decltype(&SDL_FreeSurface)>;
+
+SdlSurface sdl_wrap(Pixel* pixels, int w, int h, std::ptrdiff_t stride) {
+    SDL_Surface* s = SDL_CreateRGBSurfaceWithFormatFrom(pixels, w, h, 32, int(stride * sizeof(Pixel)),
+                                                        SDL_PIXELFORMAT_ARGB8888);
+    SDL_SetSurfaceBlendMode(s, SDL_BLENDMODE_NONE);
+    return SdlSurface(s, SDL_FreeSurface);
+}
+
+struct SdlScene {
+    SdlSurface screen = sdl_wrap(frame(), screen_w, screen_h, screen_w);
+    SdlSurface background = sdl_wrap(data().background->pixels, screen_w, screen_h, data().background->stride);
+    SdlSurface good = sdl_wrap(data().good_ship->pixels, 200, 244, data().good_ship->stride);
+    SdlSurface bad = sdl_wrap(data().bad_ship->pixels, 233, 250, data().bad_ship->stride);
+    SdlSurface good_keyed = sdl_wrap(data().good_ship->pixels, 200, 244, data().good_ship->stride);
+    SdlSurface bad_keyed = sdl_wrap(data().bad_ship->pixels, 233, 250, data().bad_ship->stride);
+    SdlScene() {
+        SDL_SetColorKey(good_keyed.get(), SDL_TRUE, transparent_colour);
+        SDL_SetColorKey(bad_keyed.get(), SDL_TRUE, transparent_colour);
+    }
+};
+
+SdlScene& sdl_scene() {
+    static SdlScene s;
+    return s;
+}
+
+void sdl_blit(SDL_Surface* source, int x, int y) {
+    SDL_Rect at{x, y, 0, 0};
+    SDL_BlitSurface(source, nullptr, sdl_scene().screen.get(), &at);
+}
+
+// ---------------------------------------------------------------- memcpy limits
+
+void memcpy_rect(const Image& image, int x, int y) {
+    for (int j = 0; j < image.height; ++j) {
+        std::memcpy(frame() + (y + j) * screen_w + x, image.pixels + j * image.stride,
+                    std::size_t(image.width) * sizeof(Pixel));
+    }
+}
+
+void memcpy_disc() {
+    for (int dy = -8; dy <= 8; ++dy) {
+        const int w = disc_half_width[std::abs(dy)];
+        std::memset(frame() + (shot_y + dy) * screen_w + shot_x - w, 0, std::size_t(2 * w + 1) * sizeof(Pixel));
+    }
+}
+
+// The scroll offset moves one column a frame, as in the scene.
+int next_offset(int& offset) {
+    offset = offset == 0 ? screen_w - 1 : offset - 1;
+    return offset;
+}
+
+// ---------------------------------------------------------------- background
+
+void BM_background_memcpy(benchmark::State& state) {
+    const Image& bg = *data().background;
+    for (auto _ : state) {
+        std::memcpy(frame(), bg.pixels, std::size_t(screen_w) * screen_h * sizeof(Pixel));
+        benchmark::ClobberMemory();
+    }
+}
+
+void BM_background_put_opaque(benchmark::State& state) {
+    for (auto _ : state) {
+        put_opaque(0.0f, 0.0f, data().background);
+        benchmark::ClobberMemory();
+    }
+}
+
+void BM_background_pixman_src(benchmark::State& state) {
+    PixmanScene& p = pixman_scene();
+    for (auto _ : state) {
+        pixman_image_composite32(PIXMAN_OP_SRC, p.background.get(), nullptr, p.screen.get(), 0, 0, 0, 0, 0, 0,
+                                 screen_w, screen_h);
+        benchmark::ClobberMemory();
+    }
+}
+
+void BM_background_sdl_blit(benchmark::State& state) {
+    for (auto _ : state) {
+        sdl_blit(sdl_scene().background.get(), 0, 0);
+        benchmark::ClobberMemory();
+    }
+}
+
+// ---------------------------------------------------------------- the bad ship
+
+void BM_ship_memcpy_rows(benchmark::State& state) {
+    for (auto _ : state) {
+        memcpy_rect(*data().bad_ship, bad_x, bad_y);
+        benchmark::ClobberMemory();
+    }
+}
+
+void BM_ship_put_transparent(benchmark::State& state) {
+    for (auto _ : state) {
+        put_transparent(float(bad_x), float(bad_y), data().bad_ship);
+        benchmark::ClobberMemory();
+    }
+}
+
+void BM_ship_put_transparent_baseline(benchmark::State& state) {
+    use_baseline_keyed_copy(true);
+    for (auto _ : state) {
+        put_transparent(float(bad_x), float(bad_y), data().bad_ship);
+        benchmark::ClobberMemory();
+    }
+    use_baseline_keyed_copy(false);
+}
+
+void BM_ship_pixman_over(benchmark::State& state) {
+    PixmanScene& p = pixman_scene();
+    for (auto _ : state) {
+        pixman_image_composite32(PIXMAN_OP_OVER, p.bad.get(), nullptr, p.screen.get(), 0, 0, 0, 0, bad_x, bad_y,
+                                 233, 250);
+        benchmark::ClobberMemory();
+    }
+}
+
+void BM_ship_sdl_keyed_blit(benchmark::State& state) {
+    for (auto _ : state) {
+        sdl_blit(sdl_scene().bad_keyed.get(), bad_x, bad_y);
+        benchmark::ClobberMemory();
+    }
+}
+
+// ---------------------------------------------------------------- the disc
+
+void BM_disc_memset_spans(benchmark::State& state) {
+    for (auto _ : state) {
+        memcpy_disc();
+        benchmark::ClobberMemory();
+    }
+}
+
+void BM_disc_fill_circle(benchmark::State& state) {
+    for (auto _ : state) {
+        fill_circle(float(shot_x), float(shot_y), 8.0f, shot_colour, 1.0f, 0.0f, whole_circle);
+        benchmark::ClobberMemory();
+    }
+}
+
+// ---------------------------------------------------------------- a whole frame
+
+void BM_frame_memcpy(benchmark::State& state) {
+    const Image& bg = *data().background;
+    int offset = 0;
+    for (auto _ : state) {
+        // The same bytes as the frame: every background row in its two pieces,
+        // both ship rectangles and the disc's spans.
+        const int s = next_offset(offset);
+        for (int y = 0; y < screen_h; ++y) {
+            Pixel* row = frame() + y * screen_w;
+            const Pixel* src = bg.pixels + y * bg.stride;
+            std::memcpy(row + s, src, std::size_t(screen_w - s) * sizeof(Pixel));
+            std::memcpy(row, src + screen_w - s, std::size_t(s) * sizeof(Pixel));
+        }
+        memcpy_rect(*data().good_ship, good_x, good_y);
+        memcpy_rect(*data().bad_ship, bad_x, bad_y);
+        memcpy_disc();
+        benchmark::ClobberMemory();
+    }
+}
+
+void BM_frame_ours(benchmark::State& state) {
+    int offset = 0;
+    for (auto _ : state) {
+        const int s = next_offset(offset);
+        lock_screen();
+        put_opaque(float(s), 0.0f, data().background);
+        put_opaque(float(s - screen_w), 0.0f, data().background);
+        put_transparent(float(good_x), float(good_y), data().good_ship);
+        put_transparent(float(bad_x), float(bad_y), data().bad_ship);
+        fill_circle(float(shot_x), float(shot_y), 8.0f, shot_colour, 1.0f, 0.0f, whole_circle);
+        unlock_screen(-1, -1);
+        benchmark::ClobberMemory();
+    }
+}
+
+void BM_frame_pixman(benchmark::State& state) {
+    PixmanScene& p = pixman_scene();
+    int offset = 0;
+    for (auto _ : state) {
+        const int s = next_offset(offset);
+        pixman_image_composite32(PIXMAN_OP_SRC, p.background.get(), nullptr, p.screen.get(), 0, 0, 0, 0, s, 0,
+                                 screen_w - s, screen_h);
+        pixman_image_composite32(PIXMAN_OP_SRC, p.background.get(), nullptr, p.screen.get(), screen_w - s, 0, 0, 0,
+                                 0, 0, s, screen_h);
+        pixman_image_composite32(PIXMAN_OP_OVER, p.good.get(), nullptr, p.screen.get(), 0, 0, 0, 0, good_x, good_y,
+                                 200, 244);
+        pixman_image_composite32(PIXMAN_OP_OVER, p.bad.get(), nullptr, p.screen.get(), 0, 0, 0, 0, bad_x, bad_y,
+                                 233, 250);
+        const pixman_color_t black{0, 0, 0, 0xFFFF};
+        pixman_image_fill_boxes(PIXMAN_OP_SRC, p.screen.get(), &black, 17, p.disc);
+        benchmark::ClobberMemory();
+    }
+}
+
+void BM_frame_sdl(benchmark::State& state) {
+    SdlScene& q = sdl_scene();
+    int offset = 0;
+    for (auto _ : state) {
+        const int s = next_offset(offset);
+        sdl_blit(q.background.get(), s, 0);
+        sdl_blit(q.background.get(), s - screen_w, 0);
+        sdl_blit(q.good_keyed.get(), good_x, good_y);
+        sdl_blit(q.bad_keyed.get(), bad_x, bad_y);
+        for (int dy = -8; dy <= 8; ++dy) {
+            const int w = disc_half_width[std::abs(dy)];
+            SDL_Rect span{shot_x - w, shot_y + dy, 2 * w + 1, 1};
+            SDL_FillRect(q.screen.get(), &span, shot_colour);
+        }
+        benchmark::ClobberMemory();
+    }
+}
+
+BENCHMARK(BM_background_memcpy);
+BENCHMARK(BM_background_put_opaque);
+BENCHMARK(BM_background_pixman_src);
+BENCHMARK(BM_background_sdl_blit);
+BENCHMARK(BM_ship_memcpy_rows);
+BENCHMARK(BM_ship_put_transparent);
+BENCHMARK(BM_ship_put_transparent_baseline);
+BENCHMARK(BM_ship_pixman_over);
+BENCHMARK(BM_ship_sdl_keyed_blit);
+BENCHMARK(BM_disc_memset_spans);
+BENCHMARK(BM_disc_fill_circle);
+BENCHMARK(BM_frame_memcpy);
+BENCHMARK(BM_frame_ours);
+BENCHMARK(BM_frame_pixman);
+BENCHMARK(BM_frame_sdl);
+
+// Keeps each benchmark's CPU time per iteration (the median when repeated)
+// and prints the ratios once every run is done. CPU time, because the
+// machine is shared: wall time would count the moments another process ran.
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            if (run.error_occurred) continue;
+            const bool aggregate = run.run_type == Run::RT_Aggregate;
+            if (aggregate && run.aggregate_name != "median") continue;
+            if (!aggregate && run.repetitions > 1) continue;
+            times_[run.run_name.function_name] = run.GetAdjustedCPUTime();
+        }
+    }
+
+    void Finalize() override {
+        ConsoleReporter::Finalize();
+        std::printf("\nRatios of CPU time per call (below 1 is faster)\n");
+        line("background: put_opaque / memcpy", "BM_background_put_opaque", "BM_background_memcpy");
+        line("background: pixman SRC / memcpy", "BM_background_pixman_src", "BM_background_memcpy");
+        line("background: SDL blit / memcpy", "BM_background_sdl_blit", "BM_background_memcpy");
+        line("ship: put_transparent / row memcpy", "BM_ship_put_transparent", "BM_ship_memcpy_rows");
+        line("ship: baseline x86-64 kernel / row memcpy", "BM_ship_put_transparent_baseline",
+             "BM_ship_memcpy_rows");
+        line("ship: pixman OVER / row memcpy", "BM_ship_pixman_over", "BM_ship_memcpy_rows");
+        line("ship: SDL keyed blit / row memcpy", "BM_ship_sdl_keyed_blit", "BM_ship_memcpy_rows");
+        line("ship: pixman OVER / put_transparent   (goal >= 2)", "BM_ship_pixman_over", "BM_ship_put_transparent");
+        line("ship: SDL keyed blit / put_transparent (goal >= 4)", "BM_ship_sdl_keyed_blit",
+             "BM_ship_put_transparent");
+        line("disc: fill_circle / memset of its spans", "BM_disc_fill_circle", "BM_disc_memset_spans");
+        line("frame: ours / memcpy                   (goal <= 1.3)", "BM_frame_ours", "BM_frame_memcpy");
+        line("frame: pixman / memcpy", "BM_frame_pixman", "BM_frame_memcpy");
+        line("frame: SDL / memcpy", "BM_frame_sdl", "BM_frame_memcpy");
+    }
+
+private:
+    void line(const char* label, const char* top, const char* bottom) {
+        const auto a = times_.find(top);
+        const auto b = times_.find(bottom);
+        if (a == times_.end() || b == times_.end() || b->second <= 0.0) return;
+        std::printf("  %-54s %6.2f\n", label, a->second / b->second);
+    }
+
+    std::map<std::string, double> times_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    data();
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    return 0;
+}
