@@ -83,14 +83,29 @@ bool start_video(bool allow_offscreen, std::string& reason) {
     }
     const char* display_name = std::getenv("DISPLAY");
     const char* wayland_name = std::getenv("WAYLAND_DISPLAY");
-    if ((display_name == nullptr || *display_name == 0) && (wayland_name == nullptr || *wayland_name == 0)) {
+    const char* runtime_dir = std::getenv("XDG_RUNTIME_DIR");
+    const bool have_x = display_name != nullptr && *display_name != 0;
+    const bool have_wayland = wayland_name != nullptr && *wayland_name != 0;
+    if (!have_x && !have_wayland) {
         reason = "no X server or Wayland compositor to connect to (DISPLAY and WAYLAND_DISPLAY are unset)";
         return false;
     }
+    // Each driver is asked for by name, and only where its variable is set,
+    // so that SDL never tries a console driver here and libwayland prints no
+    // complaint of its own. An SDL_VIDEODRIVER in the environment still wins,
+    // and is checked below.
     std::string failures;
-    // Asked for by name, so that SDL never tries a console driver here. An
-    // SDL_VIDEODRIVER in the environment still wins, and is checked below.
+    auto note = [&failures](const std::string& failure) {
+        failures += (failures.empty() ? "" : "; ") + failure;
+    };
     for (const char* driver : {"x11", "wayland"}) {
+        const bool x11 = driver_is(driver, "x11");
+        if (x11 && !have_x) continue;
+        if (!x11 && !have_wayland) continue;
+        if (!x11 && wayland_name[0] != '/' && (runtime_dir == nullptr || *runtime_dir == 0)) {
+            note("the Wayland compositor \"" + std::string(wayland_name) + "\": XDG_RUNTIME_DIR is unset");
+            continue;
+        }
         SDL_SetHint(SDL_HINT_VIDEODRIVER, driver);
         if (SDL_Init(SDL_INIT_VIDEO) == 0) {
             const char* chosen = SDL_GetCurrentVideoDriver();
@@ -100,12 +115,10 @@ bool start_video(bool allow_offscreen, std::string& reason) {
             SDL_Quit();
             return false;
         }
-        failures += failures.empty() ? "" : "; ";
-        failures += std::string(driver) + ": " + SDL_GetError();
+        note(std::string(x11 ? "the X server \"" : "the Wayland compositor \"") +
+             (x11 ? display_name : wayland_name) + "\": " + SDL_GetError());
     }
-    reason = "cannot connect to the X server \"" + std::string(display_name ? display_name : "") +
-             "\" or Wayland compositor \"" + std::string(wayland_name ? wayland_name : "") + "\" (" +
-             failures + ")";
+    reason = "cannot connect to " + failures;
     return false;
 }
 

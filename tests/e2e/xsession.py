@@ -48,6 +48,8 @@ def parse_args():
     parser.add_argument("--assets", required=True, help="folder with the three bitmaps")
     args, rest = parser.parse_known_args()
     sys.argv[1:] = rest
+    args.scene = os.path.abspath(args.scene)
+    args.assets = os.path.abspath(args.assets)
     return args
 
 
@@ -197,6 +199,9 @@ class XSession:
                 proc.wait(timeout=10)
             except subprocess.TimeoutExpired:
                 pass
+            for stream in (proc.stdout, proc.stderr):
+                if stream:
+                    stream.close()
         self.procs.clear()
         if getattr(self, "_displayfd", None) is not None:
             os.close(self._displayfd)
@@ -298,6 +303,15 @@ class XSession:
             return Shot(x, y, width, height, data, img.bytes_per_line)
         finally:
             self._x.XDestroyImage(image)
+
+    def set_screen_saver(self, timeout_seconds):
+        """Sets the server's screen-saver timeout (0 turns it off) and resets it."""
+        self._x.XSetScreenSaver.argtypes = [ctypes.c_void_p, ctypes.c_int, ctypes.c_int,
+                                            ctypes.c_int, ctypes.c_int]
+        self._x.XForceScreenSaver.argtypes = [ctypes.c_void_p, ctypes.c_int]
+        self._x.XSetScreenSaver(self._dpy, timeout_seconds, 0, 1, 1)
+        self._x.XForceScreenSaver(self._dpy, 0)  # ScreenSaverReset
+        self._x.XSync(self._dpy, 0)
 
     def screen_saver_state(self):
         """The MIT-SCREEN-SAVER state: 0 off, 1 on, 3 disabled (suspended)."""
