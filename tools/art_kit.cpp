@@ -86,12 +86,10 @@ double hash_unit(std::uint32_t a, std::uint32_t b, std::uint32_t c) {
 }
 
 double clamp01(double v) { return v < 0.0 ? 0.0 : (v > 1.0 ? 1.0 : v); }
-double clamp(double v, double lo, double hi) { return v < lo ? lo : (v > hi ? hi : v); }
 double mix(double a, double b, double t) { return a + (b - a) * t; }
 Rgb mix(Rgb a, Rgb b, double t) { return Rgb{mix(a.r, b.r, t), mix(a.g, b.g, t), mix(a.b, b.b, t)}; }
 Rgb add(Rgb a, Rgb b) { return Rgb{a.r + b.r, a.g + b.g, a.b + b.b}; }
 Rgb scale(Rgb c, double k) { return Rgb{c.r * k, c.g * k, c.b * k}; }
-Rgb mul(Rgb a, Rgb b) { return Rgb{a.r * b.r, a.g * b.g, a.b * b.b}; }
 
 double smoothstep(double e0, double e1, double v) {
     const double t = clamp01((v - e0) / (e1 - e0));
@@ -182,21 +180,6 @@ double fbm(double x, double y, int period_x, int octaves, double gain, std::uint
         period_x *= 2;
     }
     return sum / norm;
-}
-
-double sd_circle(Vec p, Vec centre, double radius) { return length(sub(p, centre)) - radius; }
-
-double sd_ellipse(Vec p, Vec centre, double rx, double ry) {
-    const double px = (p.x - centre.x) / rx;
-    const double py = (p.y - centre.y) / ry;
-    const double k0 = std::sqrt(px * px + py * py);
-    const double qx = px / rx;
-    const double qy = py / ry;
-    const double k1 = std::sqrt(qx * qx + qy * qy);
-    if (k1 == 0.0) {
-        return -(rx < ry ? rx : ry);
-    }
-    return k0 * (k0 - 1.0) / k1;
 }
 
 double distance_to_segment(Vec p, Vec a, Vec b) {

@@ -44,12 +44,10 @@ std::uint32_t hash3(std::uint32_t a, std::uint32_t b, std::uint32_t c);
 double hash_unit(std::uint32_t a, std::uint32_t b, std::uint32_t c);
 
 double clamp01(double v);
-double clamp(double v, double lo, double hi);
 double mix(double a, double b, double t);
 Rgb mix(Rgb a, Rgb b, double t);
 Rgb add(Rgb a, Rgb b);
 Rgb scale(Rgb c, double k);
-Rgb mul(Rgb a, Rgb b);
 // Hermite step from 0 at e0 to 1 at e1.
 double smoothstep(double e0, double e1, double v);
 // Colour from 0xRRGGBB.
@@ -69,11 +67,9 @@ double noise(double x, double y, int period_x, std::uint32_t seed);
 // the amplitude of the one before; repeats every `period_x` units in x.
 double fbm(double x, double y, int period_x, int octaves, double gain, std::uint32_t seed);
 
-// Signed distances: negative inside, positive outside, in pixels.
-double sd_circle(Vec p, Vec centre, double radius);
-// Close to the true distance near the ellipse's edge, which is all shading needs.
-double sd_ellipse(Vec p, Vec centre, double rx, double ry);
+// Distance in pixels from p to the segment a-b.
 double distance_to_segment(Vec p, Vec a, Vec b);
+// Signed distance in pixels to a closed polygon: negative inside, positive outside.
 double sd_polygon(Vec p, const std::vector<Vec>& points);
 
 // A closed outline built from lines and cubic curves.
