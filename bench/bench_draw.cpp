@@ -53,7 +53,7 @@ struct Data {
     Image* background;
     Image* good_ship;
     Image* bad_ship;
-    std::vector<Pixel> source_copy;  // the background again, for memcpy
+    Image* bad_ship_art = nullptr;  // the program's own picture, when assets/ has it
     Data() {
         open_display_state();
         background = create_image(screen_w, screen_h, 0, 0, fill_with_transparent);
@@ -64,6 +64,8 @@ struct Data {
         }
         good_ship = make_ship(200, 244);
         bad_ship = make_ship(233, 250);
+        Image* art = create_image(233, 250, 0, 0, fill_with_transparent);
+        if (load_bitmap(SCENE_SOURCE_DIR "/assets/badship.bmp", art, nullptr) == 0) bad_ship_art = art;
     }
 };
 
@@ -73,6 +75,14 @@ Data& data() {
 }
 
 Pixel* frame() { return display().frame.data(); }
+
+// Ship benchmarks run on picture 0 (drawn here, about half magenta) and
+// picture 1 (assets/badship.bmp, about 60% magenta).
+Image* bench_ship(benchmark::State& state) {
+    Image* ship = state.range(0) == 0 ? data().bad_ship : data().bad_ship_art;
+    if (ship == nullptr) state.SkipWithError("assets/badship.bmp did not load");
+    return ship;
+}
 
 // ---------------------------------------------------------------- pixman
 
@@ -100,8 +110,10 @@ struct PixmanScene {
     PixmanImage background = pixman_wrap(data().background->pixels, screen_w, screen_h, data().background->stride);
     std::vector<Pixel> good_bits = prepared_alpha(*data().good_ship);
     std::vector<Pixel> bad_bits = prepared_alpha(*data().bad_ship);
+    std::vector<Pixel> art_bits = data().bad_ship_art ? prepared_alpha(*data().bad_ship_art) : bad_bits;
     PixmanImage good = pixman_wrap(good_bits.data(), 200, 244, 200);
     PixmanImage bad = pixman_wrap(bad_bits.data(), 233, 250, 233);
+    PixmanImage art = pixman_wrap(art_bits.data(), 233, 250, 233);
     pixman_box32_t disc[17];
     PixmanScene() {
         for (int dy = -8; dy <= 8; ++dy) {
@@ -134,9 +146,12 @@ struct SdlScene {
     SdlSurface bad = sdl_wrap(data().bad_ship->pixels, 233, 250, data().bad_ship->stride);
     SdlSurface good_keyed = sdl_wrap(data().good_ship->pixels, 200, 244, data().good_ship->stride);
     SdlSurface bad_keyed = sdl_wrap(data().bad_ship->pixels, 233, 250, data().bad_ship->stride);
+    Image* art_image = data().bad_ship_art ? data().bad_ship_art : data().bad_ship;
+    SdlSurface art_keyed = sdl_wrap(art_image->pixels, 233, 250, art_image->stride);
     SdlScene() {
         SDL_SetColorKey(good_keyed.get(), SDL_TRUE, transparent_colour);
         SDL_SetColorKey(bad_keyed.get(), SDL_TRUE, transparent_colour);
+        SDL_SetColorKey(art_keyed.get(), SDL_TRUE, transparent_colour);
     }
 };
 
@@ -208,40 +223,49 @@ void BM_background_sdl_blit(benchmark::State& state) {
 // ---------------------------------------------------------------- the bad ship
 
 void BM_ship_memcpy_rows(benchmark::State& state) {
+    Image* ship = bench_ship(state);
+    if (ship == nullptr) return;
     for (auto _ : state) {
-        memcpy_rect(*data().bad_ship, bad_x, bad_y);
+        memcpy_rect(*ship, bad_x, bad_y);
         benchmark::ClobberMemory();
     }
 }
 
 void BM_ship_put_transparent(benchmark::State& state) {
+    Image* ship = bench_ship(state);
+    if (ship == nullptr) return;
     for (auto _ : state) {
-        put_transparent(float(bad_x), float(bad_y), data().bad_ship);
+        put_transparent(float(bad_x), float(bad_y), ship);
         benchmark::ClobberMemory();
     }
 }
 
 void BM_ship_put_transparent_baseline(benchmark::State& state) {
+    Image* ship = bench_ship(state);
+    if (ship == nullptr) return;
     use_baseline_keyed_copy(true);
     for (auto _ : state) {
-        put_transparent(float(bad_x), float(bad_y), data().bad_ship);
+        put_transparent(float(bad_x), float(bad_y), ship);
         benchmark::ClobberMemory();
     }
     use_baseline_keyed_copy(false);
 }
 
 void BM_ship_pixman_over(benchmark::State& state) {
+    if (bench_ship(state) == nullptr) return;
     PixmanScene& p = pixman_scene();
+    pixman_image_t* ship = state.range(0) == 0 ? p.bad.get() : p.art.get();
     for (auto _ : state) {
-        pixman_image_composite32(PIXMAN_OP_OVER, p.bad.get(), nullptr, p.screen.get(), 0, 0, 0, 0, bad_x, bad_y,
-                                 233, 250);
+        pixman_image_composite32(PIXMAN_OP_OVER, ship, nullptr, p.screen.get(), 0, 0, 0, 0, bad_x, bad_y, 233, 250);
         benchmark::ClobberMemory();
     }
 }
 
 void BM_ship_sdl_keyed_blit(benchmark::State& state) {
+    if (bench_ship(state) == nullptr) return;
+    SDL_Surface* ship = state.range(0) == 0 ? sdl_scene().bad_keyed.get() : sdl_scene().art_keyed.get();
     for (auto _ : state) {
-        sdl_blit(sdl_scene().bad_keyed.get(), bad_x, bad_y);
+        sdl_blit(ship, bad_x, bad_y);
         benchmark::ClobberMemory();
     }
 }
@@ -340,11 +364,11 @@ BENCHMARK(BM_background_memcpy);
 BENCHMARK(BM_background_put_opaque);
 BENCHMARK(BM_background_pixman_src);
 BENCHMARK(BM_background_sdl_blit);
-BENCHMARK(BM_ship_memcpy_rows);
-BENCHMARK(BM_ship_put_transparent);
-BENCHMARK(BM_ship_put_transparent_baseline);
-BENCHMARK(BM_ship_pixman_over);
-BENCHMARK(BM_ship_sdl_keyed_blit);
+BENCHMARK(BM_ship_memcpy_rows)->Arg(0)->Arg(1);
+BENCHMARK(BM_ship_put_transparent)->Arg(0)->Arg(1);
+BENCHMARK(BM_ship_put_transparent_baseline)->Arg(0)->Arg(1);
+BENCHMARK(BM_ship_pixman_over)->Arg(0)->Arg(1);
+BENCHMARK(BM_ship_sdl_keyed_blit)->Arg(0)->Arg(1);
 BENCHMARK(BM_disc_memset_spans);
 BENCHMARK(BM_disc_fill_circle);
 BENCHMARK(BM_frame_memcpy);
@@ -364,7 +388,8 @@ public:
             const bool aggregate = run.run_type == Run::RT_Aggregate;
             if (aggregate && run.aggregate_name != "median") continue;
             if (!aggregate && run.repetitions > 1) continue;
-            times_[run.run_name.function_name] = run.GetAdjustedCPUTime();
+            times_[run.run_name.function_name + (run.run_name.args.empty() ? "" : "/" + run.run_name.args)] =
+                run.GetAdjustedCPUTime();
         }
     }
 
@@ -374,14 +399,18 @@ public:
         line("background: put_opaque / memcpy", "BM_background_put_opaque", "BM_background_memcpy");
         line("background: pixman SRC / memcpy", "BM_background_pixman_src", "BM_background_memcpy");
         line("background: SDL blit / memcpy", "BM_background_sdl_blit", "BM_background_memcpy");
-        line("ship: put_transparent / row memcpy", "BM_ship_put_transparent", "BM_ship_memcpy_rows");
-        line("ship: baseline x86-64 kernel / row memcpy", "BM_ship_put_transparent_baseline",
-             "BM_ship_memcpy_rows");
-        line("ship: pixman OVER / row memcpy", "BM_ship_pixman_over", "BM_ship_memcpy_rows");
-        line("ship: SDL keyed blit / row memcpy", "BM_ship_sdl_keyed_blit", "BM_ship_memcpy_rows");
-        line("ship: pixman OVER / put_transparent   (goal >= 2)", "BM_ship_pixman_over", "BM_ship_put_transparent");
-        line("ship: SDL keyed blit / put_transparent (goal >= 4)", "BM_ship_sdl_keyed_blit",
-             "BM_ship_put_transparent");
+        for (const char* picture : {"0", "1"}) {
+            std::printf("  ship picture %s (%s)\n", picture, *picture == '0' ? "drawn by the benchmark" : "assets/badship.bmp");
+            ship_line("  put_transparent / row memcpy", "BM_ship_put_transparent", "BM_ship_memcpy_rows", picture);
+            ship_line("  baseline x86-64 kernel / row memcpy", "BM_ship_put_transparent_baseline",
+                      "BM_ship_memcpy_rows", picture);
+            ship_line("  pixman OVER / row memcpy", "BM_ship_pixman_over", "BM_ship_memcpy_rows", picture);
+            ship_line("  SDL keyed blit / row memcpy", "BM_ship_sdl_keyed_blit", "BM_ship_memcpy_rows", picture);
+            ship_line("  pixman OVER / put_transparent   (goal >= 2)", "BM_ship_pixman_over", "BM_ship_put_transparent",
+                      picture);
+            ship_line("  SDL keyed blit / put_transparent (goal >= 4)", "BM_ship_sdl_keyed_blit",
+                      "BM_ship_put_transparent", picture);
+        }
         line("disc: fill_circle / memset of its spans", "BM_disc_fill_circle", "BM_disc_memset_spans");
         line("frame: ours / memcpy                   (goal <= 1.3)", "BM_frame_ours", "BM_frame_memcpy");
         line("frame: pixman / memcpy", "BM_frame_pixman", "BM_frame_memcpy");
@@ -389,6 +418,10 @@ public:
     }
 
 private:
+    void ship_line(const char* label, const char* top, const char* bottom, const char* picture) {
+        line(label, (std::string(top) + "/" + picture).c_str(), (std::string(bottom) + "/" + picture).c_str());
+    }
+
     void line(const char* label, const char* top, const char* bottom) {
         const auto a = times_.find(top);
         const auto b = times_.find(bottom);
