@@ -423,6 +423,13 @@ TEST_F(Drawing, ExtremeCirclesStayDefinedAndBounded) {
     fill_circle(400.0f, 300.0f, inf, black, 1.0f, 0.0f, whole_circle);
     EXPECT_EQ(count_pixels(black), 800 * 600);
     SetUp();
+    // A disc at the radius limit whose centre lies that far above the screen:
+    // its error terms run through their whole range before the cap is drawn.
+    fill_circle(400.0f, -1048000.0f, 3e38f, black, 1.0f, 0.0f, whole_circle);
+    fill_circle(400.0f, -1048000.0f, 3e38f, black, 0.5f, 0.0f, whole_circle);
+    EXPECT_GT(count_pixels(black), 0);
+    EXPECT_LT(count_pixels(black), 800 * 600);
+    SetUp();
     // Centres and radii at the ends of the float range draw nothing and never overflow.
     for (const float far : {3e38f, -3e38f, inf, -inf, nan}) {
         fill_circle(far, 300.0f, 8.0f, black, 1.0f, 0.0f, whole_circle);
