@@ -361,6 +361,11 @@ void window_present(const Pixel* frame, int first, int last) {
 
 void window_read_keyboard(std::uint8_t* key_state) {
     int count = 0;
+    // SDL's key state only moves when events are pumped; pumping here reads
+    // the keyboard as it is now rather than as of the previous pass, so a
+    // press reaches key_down one pass (10 ms or more) sooner. The events stay
+    // queued for window_handle_events.
+    SDL_PumpEvents();
     const Uint8* held = SDL_GetKeyboardState(&count);
     key_state_from_usages(held, count, key_state);
 }
