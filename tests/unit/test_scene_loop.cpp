@@ -74,7 +74,7 @@ void count_keys_left() {
     record->keys_left_at_exit = (q.write_index - q.read_index + 16) % 16;
 }
 
-// Plays the display thread's part: present under the lock, then type.
+// Stands in for the display thread: present under the lock, then type.
 void stand_in_display() {
     for (;;) {
         {
