@@ -1,6 +1,6 @@
 """Figures of the running program under Xvfb (not a test; prints numbers).
 
-  measure_display.py --scene BIN --assets DIR cpu [--seconds 10] [--render-driver software|opengl]
+  measure_display.py --scene BIN --assets DIR cpu [--seconds 10] [--render-driver software|opengl] [--full-screen]
   measure_display.py --scene BIN --assets DIR startup [--runs 10]
   measure_display.py --scene BIN --assets DIR soak [--minutes 10] [--interval-ms 5]
 
@@ -58,12 +58,15 @@ def measure_cpu(args):
     env = {"SDL_RENDER_DRIVER": args.render_driver} if args.render_driver else {}
     with XSession() as session:
         proc, window = launch(session, args, env)
+        if args.full_screen:
+            session.key("alt+Return")
         time.sleep(1.0)
         before, start = cpu_seconds(proc.pid), time.monotonic()
         time.sleep(args.seconds)
         used, elapsed = cpu_seconds(proc.pid) - before, time.monotonic() - start
         code, _ = quit(session, proc, window)
-    print(f"cpu: renderer {args.render_driver or 'chosen by the program'}: "
+    print(f"cpu: {'full screen' if args.full_screen else 'windowed'}, renderer "
+          f"{args.render_driver or 'chosen by the program'}: "
           f"{100 * used / elapsed:.2f}% of one core over {elapsed:.1f} s (exit code {code})")
 
 
@@ -128,6 +131,7 @@ def main():
     cpu = sub.add_parser("cpu")
     cpu.add_argument("--seconds", type=float, default=10)
     cpu.add_argument("--render-driver", default="")
+    cpu.add_argument("--full-screen", action="store_true", help="measure after Alt+Enter")
     startup = sub.add_parser("startup")
     startup.add_argument("--runs", type=int, default=10)
     soak = sub.add_parser("soak")
