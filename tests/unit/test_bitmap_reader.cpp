@@ -564,7 +564,8 @@ class FastPaths : public ::testing::TestWithParam<FastCase> {};
 TEST_P(FastPaths, MatchTheGeneralRule) {
     const FastCase& c = GetParam();
     std::mt19937 random(12345);
-    for (int width = 1; width <= 11; ++width) {
+    // Short rows, and rows around the 4- and 16-pixel steps of the vector loops.
+    for (int width : {1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 15, 16, 17, 31, 32, 33, 50}) {
         for (bool top_down : {false, true}) {
             const int height = 3;
             const std::size_t row_bytes = (std::size_t(width) * c.bits / 8 + 3) & ~std::size_t(3);
@@ -591,8 +592,8 @@ INSTANTIATE_TEST_SUITE_P(CommonLayouts, FastPaths, ::testing::ValuesIn(fast_case
 
 TEST(FastPaths, Bits24GivesTheStoredBytes) {
     // Independent of the general rule: b, g, r straight into 0xFFrrggbb.
-    const int w = 13;
-    Bytes rows(40);
+    const int w = 37;  // two 16-pixel steps and a tail
+    Bytes rows(112);
     for (std::size_t i = 0; i < rows.size(); ++i) rows[i] = std::uint8_t(i * 7 + 1);
     const Decoded d = decode_into(bmp_file({.width = w, .bits = 24}, rows), w, 1);
     for (int x = 0; x < w; ++x) {
