@@ -32,6 +32,3 @@ void window_restore_screen_saver();
 
 // Shuts SDL down.
 void window_quit();
-
-// Which renderer presents: "software" or SDL's name for the accelerated one.
-const char* window_renderer_name();
