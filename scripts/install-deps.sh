@@ -8,7 +8,7 @@ packages=(
   libsdl2-dev
   libgtest-dev libbenchmark-dev libstb-dev libpixman-1-dev
   clang libclang-rt-14-dev
-  xvfb openbox xdotool x11-utils wmctrl python3 python3-pil
+  xvfb openbox xdotool x11-utils wmctrl python3 python3-pil strace
 )
 if [[ "${1:-}" == "--run-only" ]]; then
   packages=(build-essential cmake ninja-build pkg-config libsdl2-dev)
