@@ -1,14 +1,14 @@
-// test-label: threads
-// The frame loop in a child process over the headless display. A stand-in
-// for the display thread presents each finished frame into shared memory and
-// types scripted keys; the supplied clock counts frames (four readings each)
-// and stamps when each one starts.
+// The frame loop in a child process over the headless display. Everything the
+// test does happens inside the loop's own thread: the supplied clock, read
+// four times in every frame while that frame holds the display lock, counts
+// the frames, stamps when each one starts and types the keys scripted for
+// it; an exit handler keeps the frame buffer the program ended with.
 #include <gtest/gtest.h>
 #include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <atomic>
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -26,27 +26,28 @@ namespace {
 using namespace scene_test;
 
 constexpr int max_frames = 400;
+constexpr int readings_per_frame = 4;
 constexpr std::int32_t esc = 27;
 
-// Written by the child, read by the parent after it has ended.
+// Written by the child, read by the parent once the child has ended.
 struct LoopRecord {
-    std::atomic<int> readings;
-    std::atomic<int> presented;
-    std::atomic<int> keys_left_at_exit;  // -1 until the child's exit handlers run
+    int readings;
+    int deepest_nesting;  // most frame nesting levels open at any reading
+    int keys_left_at_exit;  // -1 until the child's exit handler runs
+    int lines_marked_after_last_reading;
     std::int64_t frame_start_ns[max_frames];
-    Pixel shown[800 * 600];  // the last frame the stand-in presented
+    Pixel frame_at_exit[800 * 600];
 };
 
-// A key the stand-in types right after it has presented frame `after_frame`
-// (0: before the first frame).
+// A key typed while frame `frame` is drawn, so that frame's read is the first
+// that can take it (0: before the first frame).
 struct ScriptedKey {
-    int after_frame;
+    int frame;
     std::int32_t code;
 };
 
 LoopRecord* record = nullptr;
-// Never freed: the stand-in may still read it while the child's exit runs.
-const std::vector<ScriptedKey>* key_script = nullptr;
+std::vector<ScriptedKey> key_script;  // the child's
 
 std::int64_t now_ns() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -54,46 +55,48 @@ std::int64_t now_ns() {
         .count();
 }
 
+// Called by the loop's thread with the display lock held, as the display
+// thread would push keys.
+void type_keys_of(int frame) {
+    for (const ScriptedKey& k : key_script)
+        if (k.frame == frame) push_key(display().key_queue, k.code);
+}
+
 // The wobble stays at cos 0 = 1, so every frame's ships are at base + (5, 10).
 double recording_clock() {
-    const int reading = record->readings.fetch_add(1);
-    if (reading % 4 == 0 && reading / 4 < max_frames) record->frame_start_ns[reading / 4] = now_ns();
+    const int reading = record->readings++;
+    const int frame = reading / readings_per_frame + 1;
+    record->deepest_nesting = std::max(record->deepest_nesting, display().nesting);
+    if (reading % readings_per_frame == 0) {
+        if (frame <= max_frames) record->frame_start_ns[frame - 1] = now_ns();
+        type_keys_of(frame);
+    }
+    // After the frame's last reading only the bad ship, the disc and the
+    // closing unlock_screen mark lines: whatever else is marked at the end
+    // was marked by that unlock_screen, so the frame was drawn to its end.
+    if (reading % readings_per_frame == readings_per_frame - 1) present_changed_lines(nullptr, 0);
     return 0.0;
 }
 
-void push_keys_after(int frame) {
-    for (const ScriptedKey& k : *key_script)
-        if (k.after_frame == frame) push_key(display().key_queue, k.code);
-}
-
 // end_program ends the process through exit(), so this runs after the last
-// read_key: it tells which keys were never taken.
-void count_keys_left() {
+// read_key and keeps what the program ended with.
+void keep_end_state() {
     std::lock_guard<std::mutex> guard(display().lock);
     const KeyQueue& q = display().key_queue;
     record->keys_left_at_exit = (q.write_index - q.read_index + 16) % 16;
-}
-
-// Stands in for the display thread: present under the lock, then type.
-void stand_in_display() {
-    for (;;) {
-        {
-            std::lock_guard<std::mutex> guard(display().lock);
-            if (present_changed_lines(record->shown, 800) > 0) {
-                push_keys_after(record->presented.fetch_add(1) + 1);
-            }
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    record->lines_marked_after_last_reading = present_changed_lines(nullptr, 0);
+    std::copy(display().frame.begin(), display().frame.end(), record->frame_at_exit);
 }
 
 struct LoopRun {
     bool exited = false;
     int exit_code = -1;
     int frames = 0;
-    int presented = 0;
+    int deepest_nesting = 0;
     int keys_left_at_exit = -1;
+    int lines_marked_after_last_reading = 0;
     std::vector<std::int64_t> frame_start_ns;
+    std::vector<Pixel> frame_at_exit;
 };
 
 // Runs start-up's state plus `setup` and then the loop in a child; returns
@@ -110,15 +113,15 @@ LoopRun run_loop_in_child(const std::function<void()>& setup, std::vector<Script
 
     const pid_t child = fork();
     if (child == 0) {
-        key_script = new std::vector<ScriptedKey>(std::move(keys));
-        std::atexit(count_keys_left);
+        key_script = std::move(keys);
+        // The display state first, so it is still there when the handler runs.
         open_display_state();
+        std::atexit(keep_end_state);
         scene_state = started_state(260.0, 280.0);
         create_pattern_images(scene_state);
         setup();
-        push_keys_after(0);
+        type_keys_of(0);
         set_clock_source(recording_clock);
-        std::thread(stand_in_display).detach();
         run_frame_loop();
     }
 
@@ -136,13 +139,16 @@ LoopRun run_loop_in_child(const std::function<void()>& setup, std::vector<Script
     }
     run.exited = WIFEXITED(status);
     run.exit_code = run.exited ? WEXITSTATUS(status) : -1;
-    const int readings = record->readings.load();
-    EXPECT_EQ(readings % 4, 0) << "a frame was cut short";
-    run.frames = readings / 4;
-    run.presented = record->presented.load();
-    run.keys_left_at_exit = record->keys_left_at_exit.load();
+    EXPECT_EQ(record->readings % readings_per_frame, 0) << "a frame was cut short";
+    run.frames = record->readings / readings_per_frame;
+    run.deepest_nesting = record->deepest_nesting;
+    run.keys_left_at_exit = record->keys_left_at_exit;
+    run.lines_marked_after_last_reading = record->lines_marked_after_last_reading;
     run.frame_start_ns.assign(record->frame_start_ns,
                               record->frame_start_ns + std::min(run.frames, max_frames));
+    run.frame_at_exit.assign(record->frame_at_exit, record->frame_at_exit + 800 * 600);
+    munmap(shared, sizeof(LoopRecord));
+    record = nullptr;
     return run;
 }
 
@@ -155,18 +161,30 @@ Picture frame_picture(int n, int bad_top) {
     return want;
 }
 
-::testing::AssertionResult shown_equals(const Picture& want) {
+::testing::AssertionResult same_picture(const std::vector<Pixel>& got, const Picture& want) {
     for (int i = 0; i < 800 * 600; ++i) {
-        if (record->shown[i] != want.px[i]) {
-            return ::testing::AssertionFailure() << "shown frame differs first at (" << i % 800
-                                                 << ", " << i / 800 << ")";
+        if (got[i] != want.px[i]) {
+            return ::testing::AssertionFailure() << "the frame at the end differs first at ("
+                                                 << i % 800 << ", " << i / 800 << ")";
         }
     }
     return ::testing::AssertionSuccess();
 }
 
+// The run ended with 0 after `frames` frames, the last one drawn to its end
+// (the bad ship's top at `bad_top`), and no frame found a level left open.
+void expect_ended_after(const LoopRun& run, int frames, int bad_top) {
+    EXPECT_TRUE(run.exited);
+    EXPECT_EQ(run.exit_code, 0);
+    EXPECT_EQ(run.frames, frames);
+    EXPECT_EQ(run.lines_marked_after_last_reading, screen_h)
+        << "the last frame was not drawn to its end";
+    EXPECT_TRUE(same_picture(run.frame_at_exit, frame_picture(frames, bad_top)));
+    EXPECT_EQ(run.deepest_nesting, 1) << "a level stayed open from one frame into the next";
+}
+
 // n keys ahead of ESC put it off by n frames; the frame that takes ESC is
-// drawn and shown before the program ends with 0.
+// drawn to its end before the program ends with 0.
 class LoopEsc : public ::testing::TestWithParam<int> {};
 
 TEST_P(LoopEsc, KeysAheadDelayItFrameForFrame) {
@@ -178,12 +196,8 @@ TEST_P(LoopEsc, KeysAheadDelayItFrameForFrame) {
 
     const LoopRun run = run_loop_in_child([] {}, keys);
 
-    EXPECT_TRUE(run.exited);
-    EXPECT_EQ(run.exit_code, 0);
-    EXPECT_EQ(run.frames, ahead + 1);
-    EXPECT_EQ(run.presented, ahead + 1) << "the last frame was not shown before the end";
+    expect_ended_after(run, ahead + 1, 140);
     EXPECT_EQ(run.keys_left_at_exit, 0);
-    EXPECT_TRUE(shown_equals(frame_picture(ahead + 1, 140)));
 }
 
 INSTANTIATE_TEST_SUITE_P(KeysAhead, LoopEsc, ::testing::Values(0, 1, 3, 14));
@@ -209,9 +223,8 @@ TEST_P(LoopNoEnd, OnlyTheFallEndsIt) {
             scene_state.bad_ship_y = y;
         },
         c.keys);
-    EXPECT_TRUE(run.exited);
-    EXPECT_EQ(run.exit_code, 0);
-    EXPECT_EQ(run.frames, c.frames);
+    // Every case's ship has fallen below the screen by the last frame.
+    expect_ended_after(run, c.frames, screen_h);
 }
 
 std::vector<ScriptedKey> esc_then_fifteen() {
@@ -263,13 +276,9 @@ TEST_P(LoopFall, EndsByItselfAfterTheLastFallStep) {
         },
         {{c.last_frame, 'z'}, {c.last_frame - 1, 'y'}});
 
-    EXPECT_TRUE(run.exited);
-    EXPECT_EQ(run.exit_code, 0);
-    EXPECT_EQ(run.frames, c.last_frame);
-    EXPECT_EQ(run.presented, c.last_frame);
-    EXPECT_EQ(run.keys_left_at_exit, 0) << "the key typed in the last frame was not taken";
     // The bad ship is at 601 + 10, off screen, in the last frame.
-    EXPECT_TRUE(shown_equals(frame_picture(c.last_frame, 611)));
+    expect_ended_after(run, c.last_frame, 611);
+    EXPECT_EQ(run.keys_left_at_exit, 0) << "the key typed in the last frame was not taken";
 
     ASSERT_EQ(run.frame_start_ns.size(), std::size_t(c.last_frame));
     std::int64_t shortest = INT64_MAX;
