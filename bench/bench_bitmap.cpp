@@ -10,13 +10,13 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <string>
 #include <vector>
 
 #include "bitmap_reader.h"
 #include "display_state.h"
 #include "platform.h"
+#include "ratio_report.h"
 
 namespace {
 
@@ -152,49 +152,23 @@ BENCHMARK(BM_decode_general_rule)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_sdl_load_convert)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_stb_image)->Unit(benchmark::kMicrosecond);
 
-// Keeps each benchmark's CPU time per call (the median when repeated) and
-// prints the ratios once every run is done. CPU time (user and system, so
-// the kernel's copy out of the page cache counts), because the machine is
-// shared: wall time would count the moments another process ran.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            if (run.error_occurred) continue;
-            const bool aggregate = run.run_type == Run::RT_Aggregate;
-            if (aggregate && run.aggregate_name != "median") continue;
-            if (!aggregate && run.repetitions > 1) continue;
-            times_[run.run_name.function_name] = run.GetAdjustedCPUTime();
-        }
-    }
-
-    void Finalize() override {
-        ConsoleReporter::Finalize();
-        const Data& d = data();
-        std::printf("\nFile: %s, %zu bytes\n", d.source, d.bytes.size());
-        std::printf("Ratios of CPU time per call\n");
-        line("load_bitmap / fread                    (goal <= 4)", "BM_load_bitmap", "BM_fread");
-        line("SDL load + convert / load_bitmap       (goal >= 2)", "BM_sdl_load_convert", "BM_load_bitmap");
-        line("stb_image / load_bitmap", "BM_stb_image", "BM_load_bitmap");
-        line("SDL load + convert / fread", "BM_sdl_load_convert", "BM_fread");
-        line("stb_image / fread", "BM_stb_image", "BM_fread");
-        line("conversion alone (in memory) / fread", "BM_decode_in_memory", "BM_fread");
-        line("general rule / fast path (in memory)", "BM_decode_general_rule", "BM_decode_in_memory");
-        std::printf("Memory held by load_bitmap at its peak, besides the image: %zu bytes = %.3f file sizes\n",
-                    d.loader_peak_bytes, double(d.loader_peak_bytes) / double(d.bytes.size()));
-    }
-
-private:
-    void line(const char* label, const char* top, const char* bottom) {
-        const auto a = times_.find(top);
-        const auto b = times_.find(bottom);
-        if (a == times_.end() || b == times_.end() || b->second <= 0.0) return;
-        std::printf("  %-50s %6.2f\n", label, a->second / b->second);
-    }
-
-    std::map<std::string, double> times_;
-};
+// CPU time (user and system) so that the kernel's copy out of the page cache
+// counts against the readers that go through a file.
+void print_ratios(const BenchTimes& t) {
+    constexpr int w = 50;
+    const Data& d = data();
+    std::printf("\nFile: %s, %zu bytes\n", d.source, d.bytes.size());
+    std::printf("Ratios of CPU time per call\n");
+    print_ratio(t, w, "load_bitmap / fread                    (goal <= 4)", "BM_load_bitmap", "BM_fread");
+    print_ratio(t, w, "SDL load + convert / load_bitmap       (goal >= 2)", "BM_sdl_load_convert", "BM_load_bitmap");
+    print_ratio(t, w, "stb_image / load_bitmap", "BM_stb_image", "BM_load_bitmap");
+    print_ratio(t, w, "SDL load + convert / fread", "BM_sdl_load_convert", "BM_fread");
+    print_ratio(t, w, "stb_image / fread", "BM_stb_image", "BM_fread");
+    print_ratio(t, w, "conversion alone (in memory) / fread", "BM_decode_in_memory", "BM_fread");
+    print_ratio(t, w, "general rule / fast path (in memory)", "BM_decode_general_rule", "BM_decode_in_memory");
+    std::printf("Memory held by load_bitmap at its peak, besides the image: %zu bytes = %.3f file sizes\n",
+                d.loader_peak_bytes, double(d.loader_peak_bytes) / double(d.bytes.size()));
+}
 
 }  // namespace
 
@@ -202,7 +176,7 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     data();
-    RatioReporter reporter;
+    RatioReporter reporter(print_ratios);
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     return 0;

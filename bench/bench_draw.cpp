@@ -9,7 +9,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,6 +16,7 @@
 #include "display_state.h"
 #include "draw_core.h"
 #include "platform.h"
+#include "ratio_report.h"
 
 namespace {
 
@@ -376,61 +376,32 @@ BENCHMARK(BM_frame_ours);
 BENCHMARK(BM_frame_pixman);
 BENCHMARK(BM_frame_sdl);
 
-// Keeps each benchmark's CPU time per iteration (the median when repeated)
-// and prints the ratios once every run is done. CPU time, because the
-// machine is shared: wall time would count the moments another process ran.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            if (run.error_occurred) continue;
-            const bool aggregate = run.run_type == Run::RT_Aggregate;
-            if (aggregate && run.aggregate_name != "median") continue;
-            if (!aggregate && run.repetitions > 1) continue;
-            times_[run.run_name.function_name + (run.run_name.args.empty() ? "" : "/" + run.run_name.args)] =
-                run.GetAdjustedCPUTime();
-        }
+// The ship rows are per picture: the benchmark's own drawing ("/0") and
+// assets/badship.bmp ("/1").
+void print_ratios(const BenchTimes& t) {
+    constexpr int w = 54;
+    std::printf("\nRatios of CPU time per call (below 1 is faster)\n");
+    print_ratio(t, w, "background: put_opaque / memcpy", "BM_background_put_opaque", "BM_background_memcpy");
+    print_ratio(t, w, "background: pixman SRC / memcpy", "BM_background_pixman_src", "BM_background_memcpy");
+    print_ratio(t, w, "background: SDL blit / memcpy", "BM_background_sdl_blit", "BM_background_memcpy");
+    for (const std::string picture : {"0", "1"}) {
+        std::printf("  ship picture %s (%s)\n", picture.c_str(),
+                    picture == "0" ? "drawn by the benchmark" : "assets/badship.bmp");
+        auto ship = [&](const char* label, const std::string& top, const std::string& bottom) {
+            print_ratio(t, w, label, top + "/" + picture, bottom + "/" + picture);
+        };
+        ship("  put_transparent / row memcpy", "BM_ship_put_transparent", "BM_ship_memcpy_rows");
+        ship("  baseline x86-64 kernel / row memcpy", "BM_ship_put_transparent_baseline", "BM_ship_memcpy_rows");
+        ship("  pixman OVER / row memcpy", "BM_ship_pixman_over", "BM_ship_memcpy_rows");
+        ship("  SDL keyed blit / row memcpy", "BM_ship_sdl_keyed_blit", "BM_ship_memcpy_rows");
+        ship("  pixman OVER / put_transparent   (goal >= 2)", "BM_ship_pixman_over", "BM_ship_put_transparent");
+        ship("  SDL keyed blit / put_transparent (goal >= 4)", "BM_ship_sdl_keyed_blit", "BM_ship_put_transparent");
     }
-
-    void Finalize() override {
-        ConsoleReporter::Finalize();
-        std::printf("\nRatios of CPU time per call (below 1 is faster)\n");
-        line("background: put_opaque / memcpy", "BM_background_put_opaque", "BM_background_memcpy");
-        line("background: pixman SRC / memcpy", "BM_background_pixman_src", "BM_background_memcpy");
-        line("background: SDL blit / memcpy", "BM_background_sdl_blit", "BM_background_memcpy");
-        for (const char* picture : {"0", "1"}) {
-            std::printf("  ship picture %s (%s)\n", picture, *picture == '0' ? "drawn by the benchmark" : "assets/badship.bmp");
-            ship_line("  put_transparent / row memcpy", "BM_ship_put_transparent", "BM_ship_memcpy_rows", picture);
-            ship_line("  baseline x86-64 kernel / row memcpy", "BM_ship_put_transparent_baseline",
-                      "BM_ship_memcpy_rows", picture);
-            ship_line("  pixman OVER / row memcpy", "BM_ship_pixman_over", "BM_ship_memcpy_rows", picture);
-            ship_line("  SDL keyed blit / row memcpy", "BM_ship_sdl_keyed_blit", "BM_ship_memcpy_rows", picture);
-            ship_line("  pixman OVER / put_transparent   (goal >= 2)", "BM_ship_pixman_over", "BM_ship_put_transparent",
-                      picture);
-            ship_line("  SDL keyed blit / put_transparent (goal >= 4)", "BM_ship_sdl_keyed_blit",
-                      "BM_ship_put_transparent", picture);
-        }
-        line("disc: fill_circle / memset of its spans", "BM_disc_fill_circle", "BM_disc_memset_spans");
-        line("frame: ours / memcpy                   (goal <= 1.3)", "BM_frame_ours", "BM_frame_memcpy");
-        line("frame: pixman / memcpy", "BM_frame_pixman", "BM_frame_memcpy");
-        line("frame: SDL / memcpy", "BM_frame_sdl", "BM_frame_memcpy");
-    }
-
-private:
-    void ship_line(const char* label, const char* top, const char* bottom, const char* picture) {
-        line(label, (std::string(top) + "/" + picture).c_str(), (std::string(bottom) + "/" + picture).c_str());
-    }
-
-    void line(const char* label, const char* top, const char* bottom) {
-        const auto a = times_.find(top);
-        const auto b = times_.find(bottom);
-        if (a == times_.end() || b == times_.end() || b->second <= 0.0) return;
-        std::printf("  %-54s %6.2f\n", label, a->second / b->second);
-    }
-
-    std::map<std::string, double> times_;
-};
+    print_ratio(t, w, "disc: fill_circle / memset of its spans", "BM_disc_fill_circle", "BM_disc_memset_spans");
+    print_ratio(t, w, "frame: ours / memcpy                   (goal <= 1.3)", "BM_frame_ours", "BM_frame_memcpy");
+    print_ratio(t, w, "frame: pixman / memcpy", "BM_frame_pixman", "BM_frame_memcpy");
+    print_ratio(t, w, "frame: SDL / memcpy", "BM_frame_sdl", "BM_frame_memcpy");
+}
 
 }  // namespace
 
@@ -438,7 +409,7 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     data();
-    RatioReporter reporter;
+    RatioReporter reporter(print_ratios);
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     return 0;
