@@ -9,6 +9,7 @@
 
 #include "display_state.h"
 #include "platform.h"
+#include "test_display_support.h"
 
 namespace {
 
@@ -19,22 +20,7 @@ protected:
         present_changed_lines(nullptr, 0);
     }
     void TearDown() override { close_display_state(); }
-
-    static int marked_count() {
-        const auto& lines = display().changed_lines;
-        return int(std::count(lines.begin(), lines.end(), 1));
-    }
 };
-
-// The lock as the display thread sees it.
-bool lock_free_for_another_thread() {
-    bool got = false;
-    std::thread([&] {
-        got = display().lock.try_lock();
-        if (got) display().lock.unlock();
-    }).join();
-    return got;
-}
 
 TEST_F(DisplayStateTest, OpensBlackWithNothingMarkedAndKeysReleasedButKeepsQueuedKeys) {
     DisplayState& d = display();

@@ -16,6 +16,7 @@
 #include "display_state.h"
 #include "draw_core.h"
 #include "platform.h"
+#include "test_display_support.h"
 
 namespace {
 
@@ -37,11 +38,6 @@ protected:
     static int count_pixels(Pixel value) {
         const auto& f = display().frame;
         return int(std::count(f.begin(), f.end(), value));
-    }
-
-    static int marked_count() {
-        const auto& lines = display().changed_lines;
-        return int(std::count(lines.begin(), lines.end(), 1));
     }
 };
 
@@ -476,15 +472,6 @@ TEST_F(Drawing, EmptySlotAndForeignDepthAreNotCopied) {
     put_opaque(0.0f, 0.0f, &other.image);
     EXPECT_EQ(count_pixels(backdrop), 800 * 600);
     EXPECT_EQ(marked_count(), 0);
-}
-
-bool lock_free_for_another_thread() {
-    bool got = false;
-    std::thread([&] {
-        got = display().lock.try_lock();
-        if (got) display().lock.unlock();
-    }).join();
-    return got;
 }
 
 TEST_F(Drawing, InsideAFrameDrawingOnlyCountsAndOutsideItTakesAndReleasesTheLock) {
