@@ -232,6 +232,8 @@ void cubic_to(Path& path, Vec c1, Vec c2, Vec to, int steps) {
 
 Path start_at(Vec from) { return Path{{from}}; }
 
+Path polygon(std::initializer_list<Vec> corners) { return Path{corners}; }
+
 namespace {
 // Control-point distance that makes a cubic a close quarter circle.
 constexpr double quarter = 0.5522847498307936;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -81,6 +82,8 @@ void line_to(Path& path, Vec to);
 void cubic_to(Path& path, Vec c1, Vec c2, Vec to, int steps);
 // A path that starts at `from`.
 Path start_at(Vec from);
+// A closed outline through the given corners.
+Path polygon(std::initializer_list<Vec> corners);
 // An ellipse drawn with four cubic curves (no sine needed).
 Path ellipse_path(Vec centre, double rx, double ry);
 // A rectangle with corners rounded by `radius`.

@@ -9,13 +9,6 @@
 namespace art {
 namespace {
 
-int add_part(ShipPlan& plan, const Part& part) {
-    plan.parts.push_back(part);
-    return static_cast<int>(plan.parts.size()) - 1;
-}
-
-Path polygon(std::initializer_list<Vec> points) { return Path{points}; }
-
 // The same outline reflected about the craft's centre line.
 Path flipped(const Path& path, double centre_y) {
     Path out;
@@ -49,7 +42,7 @@ void add_ribs(ShipPlan& plan, int wing, bool flip) {
         part.shine = 0.5;
         part.rim = 0.7;
         part.surface = wing;
-        plan.parts.push_back(part);
+        add_part(plan, part);
     }
 }
 
@@ -247,8 +240,7 @@ Canvas draw_bad_ship() {
     add_ribs(plan, lower, true);
 
     Part lower_blade = upper_blade;
-    lower_blade.outline = flipped(
-        band_along(Vec{92, 92}, Vec{118, 62}, Vec{168, 30}, Vec{226, 4}, Vec{-5, -5}, Vec{4, 6}), centre_y);
+    lower_blade.outline = flipped(upper_blade.outline, centre_y);
     lower_blade.surface = lower;
     add_part(plan, lower_blade);
 

@@ -6,16 +6,6 @@
 #include "ship_renderer.h"
 
 namespace art {
-namespace {
-
-int add_part(ShipPlan& plan, const Part& part) {
-    plan.parts.push_back(part);
-    return static_cast<int>(plan.parts.size()) - 1;
-}
-
-Path polygon(std::initializer_list<Vec> points) { return Path{points}; }
-
-}  // namespace
 
 Canvas draw_good_ship() {
     ShipPlan plan{good_ship_width, good_ship_height, hex(0x10131a), hex(0x5c7cd0), {}, {}};

@@ -83,6 +83,11 @@ Rgb shade(const ShipPlan& plan, const Part& part, const Part& shape, const Box& 
 
 }  // namespace
 
+int add_part(ShipPlan& plan, const Part& part) {
+    plan.parts.push_back(part);
+    return static_cast<int>(plan.parts.size()) - 1;
+}
+
 Canvas render_ship(const ShipPlan& plan) {
     Canvas canvas = make_canvas(plan.width, plan.height, key_magenta);
     const std::size_t count = plan.parts.size();

@@ -48,6 +48,10 @@ struct ShipPlan {
     std::vector<Seam> seams;
 };
 
+// Appends a part on top of the earlier ones; returns its index, by which a
+// later part's `surface` or a seam's `clip` refers to it.
+int add_part(ShipPlan& plan, const Part& part);
+
 // Renders the plan; pixels outside every part are key_magenta.
 Canvas render_ship(const ShipPlan& plan);
 
