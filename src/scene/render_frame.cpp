@@ -1,19 +1,13 @@
 // One frame, drawn entirely inside one lock so the window only ever shows
 // whole frames. Positions are computed in double and handed over as float.
-#include <cmath>
-
 #include "platform/platform.h"
 #include "scene/scene.h"
 
 namespace {
 
-// A ship coordinate: its base plus a cosine of its own clock reading. Kept as
-// separate steps so no compiler fuses the product and the sum.
+// A ship coordinate, from its own clock reading.
 float wobble(double rate, double amplitude, double base) {
-    const double t = clock_seconds();
-    const double scaled = std::cos(t * rate) * amplitude;
-    const double sum = scaled + base;
-    return static_cast<float>(sum);
+    return static_cast<float>(wobble_position(rate, amplitude, base));
 }
 
 }  // namespace

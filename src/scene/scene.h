@@ -14,6 +14,9 @@ void start_scene();
 // Moves the scene on by one frame: scroll, shot, fall, then the fire key.
 void advance_scene();
 
+// `base` plus cos(rate * t) * amplitude, with t one fresh clock_seconds reading.
+double wobble_position(double rate, double amplitude, double base);
+
 // Draws one whole frame between one lock_screen and one unlock_screen.
 void render_frame();
 

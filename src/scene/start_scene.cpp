@@ -1,7 +1,5 @@
 // Start-up: the display first, because create_image takes its depth from the
 // display and makes no image without one.
-#include <cmath>
-
 #include "platform/platform.h"
 #include "scene/scene.h"
 
@@ -46,12 +44,8 @@ void start_scene() {
 
     // The shot leaves from where the good ship's wobble puts it now, and from
     // there whenever it is fired; x and y each from their own clock reading.
-    const double t1 = clock_seconds();
-    const double wobble_x = std::cos(t1 * tuning.good_wobble_rate_x) * tuning.wobble_amplitude_x;
-    s.shot_x = wobble_x + tuning.shot_origin_x;
-    const double t2 = clock_seconds();
-    const double wobble_y = std::cos(t2 * tuning.good_wobble_rate_y) * tuning.wobble_amplitude_y;
-    s.shot_y = wobble_y + tuning.shot_origin_y;
+    s.shot_x = wobble_position(tuning.good_wobble_rate_x, tuning.wobble_amplitude_x, tuning.shot_origin_x);
+    s.shot_y = wobble_position(tuning.good_wobble_rate_y, tuning.wobble_amplitude_y, tuning.shot_origin_y);
 
     s.shot_vx = tuning.shot_launch_vx;
     s.shot_vy = tuning.shot_launch_vy;
