@@ -10,6 +10,10 @@ Surface frame_surface(DisplayState& d) {
     return {d.frame.data(), display_width, display_height, display_width};
 }
 
+void mark_rows(RowRange rows) {
+    if (rows.first <= rows.last) mark_lines(rows.first, rows.last);
+}
+
 using CopyCore = RowRange (*)(const Surface&, const Image&, std::int64_t, std::int64_t);
 
 void put_image(float x, float y, const Image* image, CopyCore copy) {
@@ -22,8 +26,7 @@ void put_image(float x, float y, const Image* image, CopyCore copy) {
     // A copy that lands wholly off the screen opens no level and marks nothing.
     if (clip_to_surface(screen, image->width, image->height, px, py).height == 0) return;
     if (!enter_level()) return;
-    const RowRange rows = copy(screen, *image, px, py);
-    if (rows.first <= rows.last) mark_lines(rows.first, rows.last);
+    mark_rows(copy(screen, *image, px, py));
     leave_level();
 }
 
@@ -50,7 +53,6 @@ void fill_circle(float x, float y, float radius, Pixel colour, float aspect, flo
         a = radius / aspect;
     }
     if (!enter_level()) return;
-    const RowRange rows = fill_disc(frame_surface(d), cx, cy, a, b, colour);
-    if (rows.first <= rows.last) mark_lines(rows.first, rows.last);
+    mark_rows(fill_disc(frame_surface(d), cx, cy, a, b, colour));
     leave_level();
 }
