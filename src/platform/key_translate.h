@@ -80,7 +80,8 @@ bool is_full_screen_toggle(const KeyStroke& press);
 std::int32_t typed_char_code(char32_t code_point);
 
 // Queue codes of the characters in one text event (UTF-8), in order; none while
-// Alt is held without Ctrl, or Ctrl without Alt (such presses type nothing).
+// left Alt is held without Ctrl, or Ctrl without Alt (such presses type
+// nothing). Right Alt alone may be AltGr, so its characters are queued.
 struct TypedCodes {
     std::array<std::int32_t, 32> codes;
     int count;
