@@ -406,11 +406,5 @@ void print_ratios(const BenchTimes& t) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    data();
-    RatioReporter reporter(print_ratios);
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    return 0;
+    return run_benchmarks_with_ratios(argc, argv, [] { data(); }, print_ratios);
 }

@@ -52,3 +52,17 @@ private:
     void (*print_ratios_)(const BenchTimes&);
     BenchTimes times_;
 };
+
+// A benchmark program's main: parses the benchmark flags, runs `prepare`
+// (building the shared pictures and display, so no benchmark's timing pays for
+// them), runs the benchmarks and prints the ratios. Returns the exit code.
+inline int run_benchmarks_with_ratios(int argc, char** argv, void (*prepare)(),
+                                      void (*print_ratios)(const BenchTimes&)) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    prepare();
+    RatioReporter reporter(print_ratios);
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    return 0;
+}
