@@ -16,11 +16,11 @@ DisplayState& display() {
 
 void open_display_state() {
     DisplayState& d = display();
+    // A lock still held from a frame left open must not outlive the reset.
+    release_scene_levels();
     d.frame.fill(0xFF000000u);
     d.changed_lines.fill(0);
     d.key_state.fill(0);
-    d.nesting = 0;
-    d.scene_holds_lock = false;
     d.open = true;
 }
 

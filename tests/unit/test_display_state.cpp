@@ -145,6 +145,13 @@ TEST_F(DisplayStateTest, ClosingReleasesALockTheSceneStillHolds) {
     EXPECT_TRUE(lock_free_for_another_thread());
 }
 
+TEST_F(DisplayStateTest, ReopeningReleasesALockTheSceneStillHolds) {
+    lock_screen();
+    open_display_state();
+    EXPECT_EQ(display().nesting, 0);
+    EXPECT_TRUE(lock_free_for_another_thread());
+}
+
 TEST_F(DisplayStateTest, PresentingCopiesOnlyMarkedLinesAndClearsTheMarks) {
     DisplayState& d = display();
     for (int y = 0; y < display_height; ++y) {
