@@ -13,8 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "bitmap_reader.h"
-#include "display_state.h"
+#include "core/bitmap_reader.h"
+#include "display/bitmap_file.h"
+#include "display/display_state.h"
 #include "platform.h"
 #include "ratio_report.h"
 

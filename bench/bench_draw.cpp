@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "display_state.h"
-#include "draw_core.h"
+#include "display/display_state.h"
+#include "core/draw_core.h"
 #include "platform.h"
 #include "ratio_report.h"
 

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "bitmap_reader.h"
+#include "core/bitmap_reader.h"
 
 namespace {
 

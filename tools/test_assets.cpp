@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "display_state.h"
+#include "display/display_state.h"
 #include "platform.h"
 
 namespace {

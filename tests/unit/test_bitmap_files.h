@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "bitmap_reader.h"
+#include "core/bitmap_reader.h"
 #include "platform.h"
 
 using Bytes = std::vector<std::uint8_t>;

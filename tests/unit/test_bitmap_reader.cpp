@@ -1,3 +1,4 @@
+// test-links: core
 // The reader's core on small files written here byte by byte: every header
 // size and depth, the channel widening, orientation, fitting to the
 // destination, early ends, rejections, run-length rows, and the fast paths
@@ -11,7 +12,7 @@
 #include <random>
 #include <string>
 
-#include "bitmap_reader.h"
+#include "core/bitmap_reader.h"
 #include "test_bitmap_files.h"
 
 namespace {

@@ -1,3 +1,4 @@
+// test-links: core
 // The public BMP test suite (g/ good, q/ questionable, b/ bad, x/ related
 // formats): real-world files no one here wrote. Every file loads or is
 // rejected as the reader's rules say; the pictures that load are compared
@@ -12,7 +13,7 @@
 #include <set>
 #include <string>
 
-#include "bitmap_reader.h"
+#include "core/bitmap_reader.h"
 #include "test_bitmap_files.h"
 
 #define STB_IMAGE_IMPLEMENTATION

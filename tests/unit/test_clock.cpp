@@ -10,7 +10,7 @@
 #include <cmath>
 #include <thread>
 
-#include "clock.h"
+#include "display/clock.h"
 #include "platform.h"
 
 namespace {

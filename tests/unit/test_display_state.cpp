@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "display_state.h"
+#include "display/display_state.h"
 #include "platform.h"
 #include "test_display_support.h"
 
@@ -62,7 +62,7 @@ TEST_P(UnlockRanges, MarkExactlyTheClampedRange) {
         SetUp();
         if (inside_frame) lock_screen();
         unlock_screen(c.first_line, c.last_line);
-        const LineSpan span = marked_span();
+        const LineRange span = marked_span();
         EXPECT_EQ(span.first <= span.last, c.marked_first <= c.marked_last);
         if (c.marked_first <= c.marked_last) {
             EXPECT_EQ(span.first, c.marked_first);

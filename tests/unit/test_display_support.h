@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <thread>
 
-#include "display_state.h"
+#include "display/display_state.h"
 
 // How many lines are marked changed and not yet presented.
 inline int marked_count() {

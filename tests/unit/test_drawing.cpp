@@ -13,8 +13,8 @@
 #include <thread>
 #include <vector>
 
-#include "display_state.h"
-#include "draw_core.h"
+#include "display/display_state.h"
+#include "core/draw_core.h"
 #include "platform.h"
 #include "test_display_support.h"
 
@@ -159,7 +159,7 @@ TEST_P(ShipClipping, WritesExactlyTheClippedPixelsAndMarksOnlyTheirRows) {
                 ASSERT_EQ(at(x, y), expected) << "keyed " << keyed << " at (" << x << ", " << y << ")";
             }
         }
-        const LineSpan marked = marked_span();
+        const LineRange marked = marked_span();
         if (last_written < 0) {
             EXPECT_EQ(marked_count(), 0);
         } else {
@@ -237,7 +237,7 @@ TEST_P(KeyRule, SkipsKeyWhateverTheTopByteAndClearsTheTopByteOfTheRest) {
     constexpr int n = int(std::size(key_cases));
     constexpr int surface_width = 64;
     std::vector<Pixel> screen(surface_width * 4);
-    const Surface surface{screen.data(), surface_width, 4, surface_width};
+    const Image surface{surface_width, 4, 32, surface_width, screen.data()};
     for (int width = 1; width <= 40; ++width) {
         for (int shift = 0; shift < 8; ++shift) {
             TestImage row(width, 2);
@@ -245,7 +245,7 @@ TEST_P(KeyRule, SkipsKeyWhateverTheTopByteAndClearsTheTopByteOfTheRest) {
                 for (int i = 0; i < width; ++i) row.at(i, j) = key_cases[(i * 5 + j * 3 + shift) % n].source;
             }
             std::fill(screen.begin(), screen.end(), 0x5A5A5A5Au);
-            const RowRange rows = copy_keyed(surface, row.image, shift, 1);
+            const LineRange rows = copy_keyed(surface, row.image, shift, 1);
             EXPECT_EQ(rows.first, 1);
             EXPECT_EQ(rows.last, 2);
             for (int j = 0; j < 2; ++j) {
@@ -342,7 +342,7 @@ INSTANTIATE_TEST_SUITE_P(EdgePositions, DiscEdges, ::testing::ValuesIn(disc_case
 
 // The span algorithm written out step by step, with its map of lines that
 // already have a span, to hold the fast version to it.
-RowRange reference_disc(const Surface& s, std::int64_t cx, std::int64_t cy, float a, float b, Pixel colour) {
+LineRange reference_disc(const Image& s, std::int64_t cx, std::int64_t cy, float a, float b, Pixel colour) {
     std::vector<std::uint8_t> has_span(std::size_t(s.height), 0);
     std::int64_t xl = std::int64_t(double(cx) - a);
     std::int64_t xr = std::int64_t(double(cx) + a);
@@ -379,14 +379,14 @@ RowRange reference_disc(const Surface& s, std::int64_t cx, std::int64_t cy, floa
     }
     const std::int64_t top = std::max<std::int64_t>(std::int64_t(double(cy) - b), 0);
     const std::int64_t bottom = std::min<std::int64_t>(std::int64_t(double(cy) + b), s.height - 1);
-    return top > bottom ? RowRange{0, -1} : RowRange{int(top), int(bottom)};
+    return top > bottom ? LineRange{0, -1} : LineRange{int(top), int(bottom)};
 }
 
 TEST(FillDisc, MatchesTheStepByStepAlgorithmForManyRadiiAndPlaces) {
     constexpr int w = 800, h = 600;
     std::vector<Pixel> fast(w * h), slow(w * h);
-    const Surface fast_surface{fast.data(), w, h, w};
-    const Surface slow_surface{slow.data(), w, h, w};
+    const Image fast_surface{w, h, 32, w, fast.data()};
+    const Image slow_surface{w, h, 32, w, slow.data()};
     const float radii[] = {0.4f, 1.0f, 1.5f, 2.0f, 3.0f, 5.5f, 7.9f, 8.0f, 8.5f, 13.0f, 40.25f, 100.0f, 333.3f, 1000.0f};
     const float aspects[] = {1.0f, 0.5f, 0.3f, 1.7f, 4.0f};
     const std::int64_t centres[][2] = {{400, 300}, {0, 0},    {799, 599}, {-8, 300},  {3, -20},    {790, 610},
@@ -398,8 +398,8 @@ TEST(FillDisc, MatchesTheStepByStepAlgorithmForManyRadiiAndPlaces) {
             for (const auto& c : centres) {
                 std::fill(fast.begin(), fast.end(), backdrop);
                 std::fill(slow.begin(), slow.end(), backdrop);
-                const RowRange got = fill_disc(fast_surface, c[0], c[1], a, b, black);
-                const RowRange want = reference_disc(slow_surface, c[0], c[1], a, b, black);
+                const LineRange got = fill_disc(fast_surface, c[0], c[1], a, b, black);
+                const LineRange want = reference_disc(slow_surface, c[0], c[1], a, b, black);
                 ASSERT_EQ(fast, slow) << "radius " << radius << " aspect " << aspect << " at (" << c[0] << ", "
                                       << c[1] << ")";
                 EXPECT_EQ(got.first, want.first);

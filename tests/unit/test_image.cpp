@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <climits>
 
-#include "display_state.h"
+#include "display/display_state.h"
 #include "platform.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "display_state.h"
-#include "key_queue.h"
+#include "display/display_state.h"
+#include "core/key_queue.h"
 #include "platform.h"
 
 namespace {

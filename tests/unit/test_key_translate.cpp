@@ -1,3 +1,4 @@
+// test-links: core
 // Key events to queue codes, typed text to code page 437, held keys to set-1
 // scan codes.
 #include <gtest/gtest.h>
@@ -8,9 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "display_state.h"
-#include "key_queue.h"
-#include "key_translate.h"
+#include "core/key_queue.h"
+#include "core/key_translate.h"
 
 namespace {
 
@@ -228,10 +228,10 @@ TEST(KeyStateFromUsages, SetsHeldKeysAndClearsTheRest) {
     held[usage::space] = 1;
     held[usage::keypad_8] = 1;
     held[300] = 1;  // a key with no set-1 code
-    std::array<std::uint8_t, key_state_size> state;
+    std::array<std::uint8_t, key_state_entries> state;
     state.fill(1);
     key_state_from_usages(held.data(), int(held.size()), state.data());
-    for (int i = 0; i < key_state_size; ++i) {
+    for (int i = 0; i < key_state_entries; ++i) {
         EXPECT_EQ(state[std::size_t(i)], (i == 57 || i == 72) ? 1 : 0) << i;
     }
 }

@@ -18,7 +18,7 @@
 #include <thread>
 #include <vector>
 
-#include "key_queue.h"
+#include "core/key_queue.h"
 #include "test_scene_support.h"
 
 namespace {

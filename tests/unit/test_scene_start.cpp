@@ -1,5 +1,5 @@
 // test-label: threads
-// start_scene with the real display thread on SDL's offscreen driver, in a
+// start_scene with the real display thread over the headless window, in a
 // scratch directory holding the bitmaps we want, and with the clock supplied.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -15,7 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "display_thread.h"
+#include "display/display_thread.h"
+#include "headless/headless_window.h"
 #include "test_scene_support.h"
 
 namespace {
@@ -95,12 +96,11 @@ protected:
 
 // Without any display, start-up still runs every step: no pictures, but the
 // positions and the shot's start are set. Run in a child so that no other
-// test's display is around and the environment can be emptied.
+// test's display is around.
 TEST_F(StartScene, WithoutDisplayEveryStepStillRuns) {
     const pid_t child = fork();
     if (child == 0) {
-        unsetenv("DISPLAY");
-        unsetenv("WAYLAND_DISPLAY");
+        headless_window().refuse_open = true;
         start_scene();
         const SceneState& s = scene_state;
         const bool ok = std::string(display_error()) != "" && s.background_image == nullptr &&
@@ -121,7 +121,6 @@ TEST_F(StartScene, OpensCreatesLoadsAndPlaces) {
     write_bmp("goodship.bmp", 200, 244, good_pixel);
     // badship.bmp missing: that ship stays all transparent.
 
-    allow_offscreen_display();
     start_scene();
     const SceneState s = scene_state;
 

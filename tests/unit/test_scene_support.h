@@ -9,8 +9,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "clock.h"
-#include "display_state.h"
+#include "display/clock.h"
+#include "display/display_state.h"
 #include "platform.h"
 #include "scene/scene.h"
 

@@ -1,10 +1,8 @@
 // Key events to queue codes and held keys to set-1 scan codes: the tables.
-#include "key_translate.h"
+#include "core/key_translate.h"
 
 #include <cstddef>
 
-#include "display_state.h"
-#include "key_queue.h"
 
 namespace {
 
@@ -200,7 +198,7 @@ TypedCodes text_codes(std::string_view utf8, unsigned modifiers) {
 }
 
 void key_state_from_usages(const std::uint8_t* held, int count, std::uint8_t* key_state) {
-    for (int i = 0; i < key_state_size; ++i) key_state[i] = 0;
+    for (int i = 0; i < key_state_entries; ++i) key_state[i] = 0;
     const int limit = count < usage::count ? count : usage::count;
     for (int key = 0; key < limit; ++key) {
         const int code = set1_table[static_cast<std::size_t>(key)];

@@ -1,13 +1,6 @@
 // The display thread: it opens the window, runs the display passes and, when
-// told to stop, closes the window again. No SDL here; window.h is the backend.
+// told to stop, closes the window again. window.h is the backend it drives.
 #pragma once
-
-#include <string>
-#include <string_view>
-
-// Lets open_screen accept SDL's offscreen video driver, which otherwise counts
-// as no display: tests run the real display thread without an X server.
-void allow_offscreen_display();
 
 // end_program without the process end: releases a display lock the caller
 // holds, stops the display thread and waits for it (which leaves full screen,
@@ -15,17 +8,14 @@ void allow_offscreen_display();
 void close_screen();
 
 // Display thread, display lock held: whether the window is active (has the
-// focus and is not minimised). Every change clears key_state and marks every line.
+// focus and is not minimised). Setting it clears key_state and marks every line.
 void set_window_active(bool active);
 bool window_is_active();
 
 // One display pass: present the marked lines, refresh key_state while the
-// window is active, handle the window's events; takes the display lock itself.
+// window is active, pump the window's events and apply them (keys queued,
+// activation, full-screen switches, repaint); takes the display lock itself.
 void run_display_pass();
-
-// The window title for an executable at `path`: its file name without the
-// directory and without the last extension.
-std::string window_title(std::string_view path);
 
 // Called with the name of each shutdown step as it is done, so tests can check
 // the order; nullptr (the default) for none. Called from both threads.

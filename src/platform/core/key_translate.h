@@ -8,6 +8,15 @@
 #include <cstdint>
 #include <string_view>
 
+// Entries of key_state, one per set-1 make code 0..127.
+inline constexpr int key_state_entries = 128;
+
+// Code of the window's close request: byte 255 then 'k' (107) when read.
+inline constexpr std::int32_t close_key_code = 107 * 256 + 255;
+
+// Queue code of a special key with extended code b (1..255).
+constexpr std::int32_t special_key_code(int b) { return b * 256 + 255; }
+
 // Modifier keys held during an event.
 enum KeyModifier : unsigned {
     mod_shift = 1u << 0,

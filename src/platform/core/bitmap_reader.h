@@ -37,15 +37,3 @@ int decode_bitmap_general(const std::uint8_t* data, std::size_t size, Image& des
 // `size` when the header is rejected, UINT64_MAX when the whole file may be
 // needed (run-length encoded rows). Saturates instead of overflowing.
 std::uint64_t bitmap_bytes_needed(const std::uint8_t* data, std::size_t size);
-
-// A file's leading bytes, read as far as decode_bitmap needs them.
-struct BitmapFileBytes {
-    std::unique_ptr<std::uint8_t[]> bytes;
-    std::size_t size = 0;      // bytes read
-    std::size_t capacity = 0;  // bytes allocated
-};
-
-// Reads the file as far as its rows reach and never beyond what it holds:
-// bitmap_cannot_open when it cannot be opened (or is a directory),
-// bitmap_bad when memory cannot be had, else bitmap_read.
-int read_bitmap_file(const char* file_name, BitmapFileBytes& out);

@@ -1,7 +1,7 @@
 // open_screen, end_program and the display thread between them. The thread
 // makes every window call, so the window answers while the scene draws or
 // sleeps; the scene's thread only ever waits for the display lock.
-#include "display_thread.h"
+#include "display/display_thread.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -12,9 +12,10 @@
 #include <thread>
 #include <unistd.h>
 
-#include "display_state.h"
+#include "display/display_state.h"
 #include "platform.h"
-#include "window.h"
+#include "core/window_title.h"
+#include "display/window.h"
 
 namespace {
 
@@ -24,7 +25,6 @@ struct DisplayThread {
     std::thread thread;
     bool running = false;  // scene's thread only
     std::atomic<bool> stop{false};
-    bool allow_offscreen = false;
     std::string error;  // why the last open_screen failed
 
     // The handshake that lets open_screen return only once the window exists.
@@ -59,7 +59,7 @@ std::string executable_title() {
 void display_thread_main(std::string title) {
     DisplayThread& c = control();
     std::string reason;
-    const bool opened = window_open(title.c_str(), c.allow_offscreen, reason);
+    const bool opened = window_open(title.c_str(), display().frame.data(), reason);
     {
         std::lock_guard<std::mutex> guard(c.start_lock);
         c.start_ok = opened;
@@ -84,29 +84,10 @@ void display_thread_main(std::string title) {
 
 }  // namespace
 
-void allow_offscreen_display() { control().allow_offscreen = true; }
-
 void set_shutdown_trace(ShutdownTrace callback) { shutdown_trace.store(callback); }
-
-std::string window_title(std::string_view path) {
-    // A binary replaced while it runs reads back from /proc with this suffix.
-    constexpr std::string_view deleted = " (deleted)";
-    if (path.size() > deleted.size() && path.substr(path.size() - deleted.size()) == deleted) {
-        path.remove_suffix(deleted.size());
-    }
-    if (const auto slash = path.rfind('/'); slash != std::string_view::npos) {
-        path.remove_prefix(slash + 1);
-    }
-    // A leading dot marks a hidden file, not an extension.
-    if (const auto dot = path.rfind('.'); dot != std::string_view::npos && dot > 0) {
-        path = path.substr(0, dot);
-    }
-    return std::string(path);
-}
 
 void set_window_active(bool active) {
     DisplayThread& c = control();
-    if (active == c.active) return;
     c.active = active;
     display().key_state.fill(0);
     mark_lines(0, display_height - 1);
@@ -114,16 +95,30 @@ void set_window_active(bool active) {
 
 bool window_is_active() { return control().active; }
 
+void apply_window_events(const WindowEvents& events) {
+    DisplayState& d = display();
+    for (int i = 0; i < events.key_count; ++i) push_key(d.key_queue, events.keys[std::size_t(i)]);
+    // Losing the focus and getting it back within one pump is still a change.
+    if (events.activation_changed) set_window_active(events.active);
+    for (int i = 0; i < events.full_screen_requests; ++i) {
+        window_switch_full_screen();
+        set_window_active(true);
+    }
+    if (events.repaint) window_present(d.frame.data(), 0, display_height - 1);
+}
+
 void run_display_pass() {
     DisplayState& d = display();
     std::lock_guard<std::mutex> guard(d.lock);
-    const LineSpan span = marked_span();
+    const LineRange span = marked_span();
     if (span.first <= span.last) {
         window_present(d.frame.data(), span.first, span.last);
         present_changed_lines(nullptr, 0);
     }
     if (window_is_active()) window_read_keyboard(d.key_state.data());
-    window_handle_events();
+    WindowEvents events;
+    window_pump_events(events);
+    apply_window_events(events);
 }
 
 int open_screen(int width, int height, int depth, int pages, std::uint32_t flags, int refresh_rate) {

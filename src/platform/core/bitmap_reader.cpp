@@ -3,7 +3,7 @@
 // allocated: a header may claim any size, the work is bounded by the bytes
 // that are really there. The common layouts (8-bit palette, 24-bit, 32-bit)
 // have fast row converters beside the general rule; they give the same pixels.
-#include "bitmap_reader.h"
+#include "core/bitmap_reader.h"
 
 #include <algorithm>
 #include <bit>

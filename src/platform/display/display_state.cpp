@@ -1,7 +1,7 @@
 // The one display state and its lock. The nesting count and the lock flag are
 // touched only by the scene's thread; the frame buffer and the line marks only
 // by whichever thread holds the display lock.
-#include "display_state.h"
+#include "display/display_state.h"
 
 #include <algorithm>
 #include <climits>
@@ -82,7 +82,7 @@ int present_changed_lines(Pixel* dest, std::ptrdiff_t dest_stride) {
     return copied;
 }
 
-LineSpan marked_span() {
+LineRange marked_span() {
     const DisplayState& d = display();
     const auto& lines = d.changed_lines;
     const auto first = std::find(lines.begin(), lines.end(), 1);

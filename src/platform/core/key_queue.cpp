@@ -1,6 +1,6 @@
 // The key ring. Sixteen slots with one always free, so equal indices mean
 // empty; a full ring gives up its oldest key rather than the new one.
-#include "key_queue.h"
+#include "core/key_queue.h"
 
 namespace {
 constexpr int slot_count = 16;
@@ -21,7 +21,7 @@ bool take_key(KeyQueue& queue, std::int32_t& code) {
 
 std::string encode_key(std::int32_t code) {
     if (code >= 1 && code <= 255) return std::string(1, static_cast<char>(code));
-    if ((code & 0xFF) == 0xFF && code > 255 && code <= special_key_code(255)) {
+    if ((code & 0xFF) == 0xFF && code > 255 && code <= 255 * 256 + 255) {
         return std::string{static_cast<char>(0xFF), static_cast<char>(code >> 8)};
     }
     return {};

@@ -8,13 +8,14 @@
 #include <cstdint>
 #include <mutex>
 
-#include "key_queue.h"
+#include "core/key_queue.h"
+#include "core/line_range.h"
+#include "core/key_translate.h"
 #include "platform.h"
 
 inline constexpr int display_width = 800;
 inline constexpr int display_height = 600;
 inline constexpr int display_depth = 32;
-inline constexpr int key_state_size = 128;
 
 struct DisplayState {
     std::mutex lock;        // the display lock
@@ -23,7 +24,7 @@ struct DisplayState {
     bool scene_holds_lock = false;
     alignas(64) std::array<Pixel, display_width * display_height> frame{};
     std::array<std::uint8_t, display_height> changed_lines{};
-    std::array<std::uint8_t, key_state_size> key_state{};
+    std::array<std::uint8_t, key_state_entries> key_state{};
     KeyQueue key_queue{};
 };
 
@@ -58,8 +59,4 @@ void mark_lines(int first, int last);
 int present_changed_lines(Pixel* dest, std::ptrdiff_t dest_stride);
 
 // The first and last marked line, or first > last when none is marked.
-struct LineSpan {
-    int first;
-    int last;
-};
-LineSpan marked_span();
+LineRange marked_span();

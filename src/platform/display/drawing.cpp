@@ -1,20 +1,20 @@
 // put_opaque, put_transparent and fill_circle: the drawing core applied to
 // the display's frame buffer, inside a nested level, marking what they wrote.
-#include "display_state.h"
-#include "draw_core.h"
+#include "display/display_state.h"
+#include "core/draw_core.h"
 #include "platform.h"
 
 namespace {
 
-Surface frame_surface(DisplayState& d) {
-    return {d.frame.data(), display_width, display_height, display_width};
+Image frame_surface(DisplayState& d) {
+    return {display_width, display_height, display_depth, display_width, d.frame.data()};
 }
 
-void mark_rows(RowRange rows) {
+void mark_rows(LineRange rows) {
     if (rows.first <= rows.last) mark_lines(rows.first, rows.last);
 }
 
-using CopyCore = RowRange (*)(const Surface&, const Image&, std::int64_t, std::int64_t);
+using CopyCore = LineRange (*)(const Image&, const Image&, std::int64_t, std::int64_t);
 
 void put_image(float x, float y, const Image* image, CopyCore copy) {
     DisplayState& d = display();
@@ -22,7 +22,7 @@ void put_image(float x, float y, const Image* image, CopyCore copy) {
     if (image->depth != display_depth) return;
     const std::int64_t px = round_position(x);
     const std::int64_t py = round_position(y);
-    const Surface screen = frame_surface(d);
+    const Image screen = frame_surface(d);
     // A copy that lands wholly off the screen opens no level and marks nothing.
     if (clip_to_surface(screen, image->width, image->height, px, py).height == 0) return;
     if (!enter_level()) return;

@@ -1,8 +1,8 @@
 // The scene's side of the keyboard: one key from the queue, one held flag.
 // Both open a nesting level as lock_screen does, so inside an open frame they
 // only count, and outside one they take the display lock for their read.
-#include "display_state.h"
-#include "key_queue.h"
+#include "display/display_state.h"
+#include "core/key_queue.h"
 #include "platform.h"
 
 std::string read_key() {
@@ -14,7 +14,7 @@ std::string read_key() {
 }
 
 bool key_down(int scan_code) {
-    if (scan_code < 0 || scan_code >= key_state_size) return false;
+    if (scan_code < 0 || scan_code >= key_state_entries) return false;
     if (!enter_level()) return false;
     const bool held = display().key_state[static_cast<std::size_t>(scan_code)] != 0;
     leave_level();

@@ -11,8 +11,9 @@
 #include <limits>
 #include <new>
 
-#include "bitmap_reader.h"
-#include "display_state.h"
+#include "core/bitmap_reader.h"
+#include "display/bitmap_file.h"
+#include "display/display_state.h"
 #include "platform.h"
 
 namespace {
@@ -42,21 +43,18 @@ bool grow(BitmapFileBytes& f, std::size_t capacity) {
     return true;
 }
 
-// A regular file's size bounds the buffer; anything else (a pipe) grows it
-// by doubling as bytes arrive, so memory stays within twice what it holds.
-bool read_needed_bytes(int fd, bool sized, std::uint64_t file_size, BitmapFileBytes& f) {
-    std::size_t first = first_read_bytes;
-    if (sized) first = std::size_t(std::clamp<std::uint64_t>(file_size, 1, first));
-    if (!grow(f, first)) return false;
+// The file's size bounds the buffer: the header is read first, then as much
+// of the rest as the rows reach.
+bool read_needed_bytes(int fd, std::uint64_t file_size, BitmapFileBytes& f) {
+    if (!grow(f, std::size_t(std::clamp<std::uint64_t>(file_size, 1, first_read_bytes)))) return false;
     read_until(fd, f, f.capacity);
     if (f.size < f.capacity) return true;  // the whole file is in
 
     std::uint64_t need = bitmap_bytes_needed(f.bytes.get(), f.size);
-    if (sized) need = std::min(need, std::max<std::uint64_t>(file_size, f.size));
+    need = std::min(need, std::max<std::uint64_t>(file_size, f.size));
     need = std::min<std::uint64_t>(need, std::numeric_limits<std::size_t>::max());
-    while (f.size < need && f.size == f.capacity) {
-        const std::uint64_t next = sized ? need : std::min<std::uint64_t>(need, 2 * f.capacity);
-        if (!grow(f, std::size_t(next))) return false;
+    if (f.size < need) {
+        if (!grow(f, std::size_t(need))) return false;
         read_until(fd, f, f.capacity);
     }
     return true;
@@ -67,16 +65,17 @@ bool read_needed_bytes(int fd, bool sized, std::uint64_t file_size, BitmapFileBy
 int read_bitmap_file(const char* file_name, BitmapFileBytes& out) {
     out = BitmapFileBytes{};
     if (file_name == nullptr) return bitmap_cannot_open;
-    const int fd = ::open(file_name, O_RDONLY | O_CLOEXEC);
+    // Opening without blocking: a FIFO with no writer would otherwise hold the
+    // start-up for ever, with nothing in the window able to end it. Only a
+    // regular file (or a link to one) counts as a bitmap file.
+    const int fd = ::open(file_name, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) return bitmap_cannot_open;
     struct stat st {};
-    const bool have_stat = ::fstat(fd, &st) == 0;
-    if (have_stat && S_ISDIR(st.st_mode)) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         return bitmap_cannot_open;
     }
-    const bool sized = have_stat && S_ISREG(st.st_mode);
-    const bool have_memory = read_needed_bytes(fd, sized, sized ? std::uint64_t(st.st_size) : 0, out);
+    const bool have_memory = read_needed_bytes(fd, std::uint64_t(st.st_size), out);
     ::close(fd);
     return have_memory ? bitmap_read : bitmap_bad;
 }

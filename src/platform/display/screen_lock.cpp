@@ -1,5 +1,5 @@
 // lock_screen and unlock_screen: the scene's frame brackets over the nesting count.
-#include "display_state.h"
+#include "display/display_state.h"
 #include "platform.h"
 
 void lock_screen() { enter_level(); }

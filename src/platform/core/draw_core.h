@@ -1,5 +1,5 @@
-// Drawing on any plain surface: the copies and the disc work on a view of
-// pixels and return the line range they wrote, so tests and benchmarks can
+// Drawing on any pixel rectangle: the copies and the disc draw into an Image
+// (the frame buffer is viewed as one) and return the rows they wrote, so tests and benchmarks can
 // call them on any buffer. The platform operations wrap them with rounding,
 // frame nesting and line marking.
 #pragma once
@@ -7,20 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/line_range.h"
 #include "platform.h"
-
-struct Surface {
-    Pixel* pixels;
-    int width;
-    int height;
-    std::ptrdiff_t stride;  // pixels from one row to the next
-};
-
-// Rows written, first..last; first > last when nothing was written.
-struct RowRange {
-    int first;
-    int last;
-};
 
 // The part of a w x h picture placed at (px, py) that lands on the surface:
 // picture pixel (src_x + i, src_y + j) goes to (dest_x + i, dest_y + j).
@@ -33,18 +21,18 @@ struct ClipRect {
     int width;
     int height;
 };
-ClipRect clip_to_surface(const Surface& dest, int w, int h, std::int64_t px, std::int64_t py);
+ClipRect clip_to_surface(const Image& dest, int w, int h, std::int64_t px, std::int64_t py);
 
 // A drawing position in pixels: halves away from zero, the sum formed exactly.
 // Values far outside the screen are clamped to +-2^40, NaN lands far off-screen.
 std::int64_t round_position(float v);
 
 // Copies every pixel of `image` with its top-left at (px, py), clipped.
-RowRange copy_opaque(const Surface& dest, const Image& image, std::int64_t px, std::int64_t py);
+LineRange copy_opaque(const Image& dest, const Image& image, std::int64_t px, std::int64_t py);
 
 // As copy_opaque, skipping pixels whose low 24 bits are 0xFF00FF and writing
 // the others with the top byte cleared.
-RowRange copy_keyed(const Surface& dest, const Image& image, std::int64_t px, std::int64_t py);
+LineRange copy_keyed(const Image& dest, const Image& image, std::int64_t px, std::int64_t py);
 
 // For tests: limits copy_keyed to instructions every x86-64 has (true), or
 // lets it pick the fastest the processor offers again (false).
@@ -52,5 +40,5 @@ void use_baseline_keyed_copy(bool baseline);
 
 // The span-by-span filled ellipse around (cx, cy) with radii a and b. Returns
 // the rows to mark: trunc(cy - b)..trunc(cy + b) limited to the surface.
-RowRange fill_disc(const Surface& dest, std::int64_t cx, std::int64_t cy, float a, float b,
+LineRange fill_disc(const Image& dest, std::int64_t cx, std::int64_t cy, float a, float b,
                    Pixel colour);

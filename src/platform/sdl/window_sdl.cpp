@@ -1,5 +1,7 @@
-// The window backend on SDL2: window, renderer, events, keyboard, full screen.
-// The only file that includes SDL; every function runs on the display thread.
+// The window backend on SDL2 (X11 and Wayland): window, renderer, events,
+// keyboard, full screen. The only file that includes SDL; every function runs
+// on the display thread, and everything that happens goes back to it in
+// WindowEvents.
 #include <SDL.h>
 #include <SDL_syswm.h>
 #include <dlfcn.h>
@@ -9,11 +11,9 @@
 #include <memory>
 #include <string>
 
-#include "display_state.h"
-#include "display_thread.h"
-#include "key_queue.h"
-#include "key_translate.h"
-#include "window.h"
+#include "core/key_translate.h"
+#include "display/window.h"
+#include "sdl/window_sdl.h"
 
 namespace {
 
@@ -36,6 +36,11 @@ struct Backend {
     CursorHandle cursor;
     bool full_screen = false;
     unsigned key_modifiers = 0;  // of the latest key event, for the text it types
+    // Activation, followed event by event: focused, not minimised, shown.
+    bool focused = false;
+    bool minimised = false;
+    bool shown = false;
+    bool windowless_for_tests = false;
 };
 
 Backend& win() {
@@ -43,7 +48,7 @@ Backend& win() {
     return *instance;
 }
 
-constexpr int frame_pitch = display_width * static_cast<int>(sizeof(Pixel));
+constexpr int frame_pitch = window_width * static_cast<int>(sizeof(Pixel));
 
 void set_hints() {
     // Hints, all before SDL_Init:
@@ -72,9 +77,9 @@ bool driver_is(const char* driver, const char* name) {
 
 // SDL video on X11 or Wayland. Without either SDL quietly falls back to its
 // offscreen or dummy driver, where no window would ever show: that counts as
-// no display unless a test asked for it.
-bool start_video(bool allow_offscreen, std::string& reason) {
-    if (allow_offscreen) {
+// no display unless the backend's own tests asked for the offscreen driver.
+bool start_video(std::string& reason) {
+    if (win().windowless_for_tests) {
         SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "offscreen", SDL_HINT_OVERRIDE);
         if (SDL_Init(SDL_INIT_VIDEO) == 0) return true;
         reason = SDL_GetError();
@@ -188,8 +193,7 @@ bool gl_is_software() {
 // screen, against 3.5% and 7% with the software renderer's X11
 // shared-memory path. There the software renderer presents. An
 // SDL_RENDER_DRIVER in the environment chooses instead.
-RendererHandle create_renderer(SDL_Window* window, bool allow_offscreen) {
-    if (allow_offscreen) return RendererHandle(SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE));
+RendererHandle create_renderer(SDL_Window* window) {
     const char* forced = std::getenv("SDL_RENDER_DRIVER");
     if (forced != nullptr && *forced != 0) return RendererHandle(SDL_CreateRenderer(window, -1, 0));
     if (driver_is(SDL_GetCurrentVideoDriver(), "wayland") || x_server_has_gpu(window)) {
@@ -219,15 +223,15 @@ void tear_down() {
 }
 
 // Window, renderer and texture holding the current frame, shown and raised.
-bool set_up(const char* title, bool full_screen, bool allow_offscreen, std::string& reason) {
+bool set_up(const char* title, bool full_screen, const Pixel* frame, std::string& reason) {
     Backend& w = win();
     const Uint32 flags = SDL_WINDOW_HIDDEN | (full_screen ? Uint32(SDL_WINDOW_FULLSCREEN_DESKTOP) : 0u);
-    w.window.reset(SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, display_width,
-                                    display_height, flags));
-    if (w.window) w.renderer = create_renderer(w.window.get(), allow_offscreen);
+    w.window.reset(SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, window_width,
+                                    window_height, flags));
+    if (w.window) w.renderer = create_renderer(w.window.get());
     if (w.renderer) {
         w.texture.reset(SDL_CreateTexture(w.renderer.get(), SDL_PIXELFORMAT_ARGB8888,
-                                          SDL_TEXTUREACCESS_STREAMING, display_width, display_height));
+                                          SDL_TEXTUREACCESS_STREAMING, window_width, window_height));
     }
     if (!w.texture) {
         reason = SDL_GetError();
@@ -236,8 +240,8 @@ bool set_up(const char* title, bool full_screen, bool allow_offscreen, std::stri
     }
     // The top byte of a pixel is never shown.
     SDL_SetTextureBlendMode(w.texture.get(), SDL_BLENDMODE_NONE);
-    SDL_RenderSetLogicalSize(w.renderer.get(), display_width, display_height);
-    SDL_UpdateTexture(w.texture.get(), nullptr, display().frame.data(), frame_pitch);
+    SDL_RenderSetLogicalSize(w.renderer.get(), window_width, window_height);
+    SDL_UpdateTexture(w.texture.get(), nullptr, frame, frame_pitch);
     draw_picture();
     // The renderer may have re-created the X window, so the background is set
     // last. On X11 showing waits for the map, and the black frame follows.
@@ -246,14 +250,14 @@ bool set_up(const char* title, bool full_screen, bool allow_offscreen, std::stri
     draw_picture();
     SDL_RaiseWindow(w.window.get());
     w.full_screen = full_screen;
+    const Uint32 state = SDL_GetWindowFlags(w.window.get());
+    w.focused = (state & SDL_WINDOW_INPUT_FOCUS) != 0;
+    w.minimised = (state & SDL_WINDOW_MINIMIZED) != 0;
+    w.shown = (state & SDL_WINDOW_SHOWN) != 0;
     return true;
 }
 
-void update_activation() {
-    const Uint32 flags = SDL_GetWindowFlags(win().window.get());
-    set_window_active((flags & SDL_WINDOW_INPUT_FOCUS) != 0 &&
-                      (flags & (SDL_WINDOW_MINIMIZED | SDL_WINDOW_HIDDEN)) == 0);
-}
+bool is_active(const Backend& w) { return w.focused && !w.minimised && w.shown; }
 
 // Between the window and full screen of the desktop's own mode, where the
 // renderer scales the picture to fit with black bars; back in the window it
@@ -269,11 +273,11 @@ void switch_full_screen() {
         SDL_SetWindowFullscreen(window, w.full_screen ? Uint32(SDL_WINDOW_FULLSCREEN_DESKTOP) : 0u);
     }
     if (!w.full_screen) {
-        SDL_SetWindowSize(window, display_width, display_height);
+        SDL_SetWindowSize(window, window_width, window_height);
         SDL_SetWindowPosition(window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
     }
-    mark_lines(0, display_height - 1);
-    set_window_active(true);
+    w.focused = true;
+    w.minimised = false;
 }
 
 unsigned modifiers_of(Uint16 mod) {
@@ -286,57 +290,59 @@ unsigned modifiers_of(Uint16 mod) {
     return modifiers;
 }
 
-void handle_key_down(const SDL_KeyboardEvent& event) {
+void handle_key_down(const SDL_KeyboardEvent& event, WindowEvents& events) {
     Backend& w = win();
     const SDL_Keycode sym = event.keysym.sym;
     const KeyStroke press{static_cast<int>(event.keysym.scancode),
                          (sym & SDLK_SCANCODE_MASK) == 0 && sym < 128 ? static_cast<int>(sym) : 0,
                          w.key_modifiers};
     if (is_full_screen_toggle(press)) {
-        if (event.repeat == 0 && window_is_active()) switch_full_screen();
+        // One switch per press: an auto-repeat of a held Alt+Enter is swallowed.
+        if (event.repeat == 0 && is_active(w)) ++events.full_screen_requests;
         return;
     }
-    if (const std::int32_t code = key_press_code(press)) push_key(display().key_queue, code);
+    if (const std::int32_t code = key_press_code(press)) add_key(events, code);
 }
 
-void handle_window_event(const SDL_WindowEvent& event) {
+void handle_window_event(const SDL_WindowEvent& event, WindowEvents& events) {
+    Backend& w = win();
+    const bool was_active = is_active(w);
     switch (event.event) {
         case SDL_WINDOWEVENT_CLOSE:
-            push_key(display().key_queue, close_key_code);
+            add_key(events, close_key_code);
             break;
         case SDL_WINDOWEVENT_EXPOSED:
-            draw_picture();
+            events.repaint = true;
             break;
         case SDL_WINDOWEVENT_MAXIMIZED:
-            update_activation();
-            if (window_is_active() && !win().full_screen) switch_full_screen();
+            // Full screen takes the place of a maximised window.
+            w.minimised = false;
+            if (is_active(w) && !w.full_screen) ++events.full_screen_requests;
             break;
-        case SDL_WINDOWEVENT_FOCUS_GAINED:
-        case SDL_WINDOWEVENT_FOCUS_LOST:
-        case SDL_WINDOWEVENT_MINIMIZED:
-        case SDL_WINDOWEVENT_RESTORED:
-        case SDL_WINDOWEVENT_SHOWN:
-        case SDL_WINDOWEVENT_HIDDEN:
-            update_activation();
-            break;
-        default:
-            break;
+        case SDL_WINDOWEVENT_FOCUS_GAINED: w.focused = true; break;
+        case SDL_WINDOWEVENT_FOCUS_LOST: w.focused = false; break;
+        case SDL_WINDOWEVENT_MINIMIZED: w.minimised = true; break;
+        case SDL_WINDOWEVENT_RESTORED: w.minimised = false; break;
+        case SDL_WINDOWEVENT_SHOWN: w.shown = true; break;
+        case SDL_WINDOWEVENT_HIDDEN: w.shown = false; break;
+        default: break;
     }
+    if (is_active(w) != was_active) events.activation_changed = true;
+    events.active = is_active(w);
 }
 
 }  // namespace
 
-bool window_open(const char* title, bool allow_offscreen, std::string& reason) {
+void use_offscreen_driver_for_tests() { win().windowless_for_tests = true; }
+
+bool window_open(const char* title, const Pixel* frame, std::string& reason) {
     set_hints();
-    if (!start_video(allow_offscreen, reason)) return false;
+    if (!start_video(reason)) return false;
     Backend& w = win();
     w.cursor.reset(SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_ARROW));
     if (w.cursor) SDL_SetCursor(w.cursor.get());
     std::string window_failure;
-    if (set_up(title, false, allow_offscreen, window_failure) ||
-        set_up(title, true, allow_offscreen, reason)) {
-        return true;
-    }
+    if (set_up(title, false, frame, window_failure) || set_up(title, true, frame, reason)) return true;
     reason = "no window (" + window_failure + ") and no full screen (" + reason + ")";
     w.cursor.reset();
     SDL_Quit();
@@ -344,48 +350,53 @@ bool window_open(const char* title, bool allow_offscreen, std::string& reason) {
 }
 
 void window_present(const Pixel* frame, int first, int last) {
-    const SDL_Rect lines{0, first, display_width, last - first + 1};
-    SDL_UpdateTexture(win().texture.get(), &lines, frame + first * display_width, frame_pitch);
+    const SDL_Rect lines{0, first, window_width, last - first + 1};
+    SDL_UpdateTexture(win().texture.get(), &lines, frame + first * window_width, frame_pitch);
     draw_picture();
 }
 
-void window_read_keyboard(std::uint8_t* key_state) {
+bool window_read_keyboard(std::uint8_t* key_state) {
     int count = 0;
     // SDL's key state only moves when events are pumped; pumping here reads
     // the keyboard as it is now rather than as of the previous pass, so a
     // press reaches key_down one pass (10 ms or more) sooner. The events stay
-    // queued for window_handle_events.
+    // queued for window_pump_events.
     SDL_PumpEvents();
     const Uint8* held = SDL_GetKeyboardState(&count);
+    if (held == nullptr) return false;
     key_state_from_usages(held, count, key_state);
+    return true;
 }
 
-void window_handle_events() {
+void window_pump_events(WindowEvents& events) {
     Backend& w = win();
+    events.active = is_active(w);
     SDL_Event event;
     while (SDL_PollEvent(&event) != 0) {
         switch (event.type) {
             case SDL_KEYDOWN:
                 w.key_modifiers = modifiers_of(event.key.keysym.mod);
-                handle_key_down(event.key);
+                handle_key_down(event.key, events);
                 break;
             case SDL_KEYUP:
                 w.key_modifiers = modifiers_of(event.key.keysym.mod);
                 break;
             case SDL_TEXTINPUT: {
                 const TypedCodes typed = text_codes(event.text.text, w.key_modifiers);
-                for (int i = 0; i < typed.count; ++i) {
-                    push_key(display().key_queue, typed.codes[static_cast<std::size_t>(i)]);
-                }
+                for (int i = 0; i < typed.count; ++i) add_key(events, typed.codes[static_cast<std::size_t>(i)]);
                 break;
             }
             case SDL_WINDOWEVENT:
-                handle_window_event(event.window);
+                handle_window_event(event.window, events);
                 break;
             default:
                 break;
         }
     }
+}
+
+void window_switch_full_screen() {
+    if (win().window) switch_full_screen();
 }
 
 bool window_leave_full_screen() {

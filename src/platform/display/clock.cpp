@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <ctime>
 
-#include "clock.h"
+#include "display/clock.h"
 #include "platform.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // Drawing on a plain surface. Positions arrive as 64-bit pixels already
 // clamped to +-2^40, so every sum below stays far inside 64 bits; everything
 // that lands on the surface goes through clip_to_surface.
-#include "draw_core.h"
+#include "core/draw_core.h"
 
 #include <algorithm>
 #include <atomic>
@@ -25,9 +25,9 @@ constexpr double position_limit = 1099511627776.0;  // 2^40
 // disc's 64-bit error terms below 2^62 and covers any surface whole.
 constexpr float radius_limit = 1048576.0f;  // 2^20
 
-constexpr RowRange no_rows{0, -1};
+constexpr LineRange no_rows{0, -1};
 
-Pixel* surface_row(const Surface& s, int row) { return s.pixels + row * s.stride; }
+Pixel* surface_row(const Image& s, int row) { return s.pixels + row * s.stride; }
 
 const Pixel* image_row(const Image& image, int row) { return image.pixels + row * image.stride; }
 
@@ -99,7 +99,7 @@ KeyedRow keyed_row() {
     return row;
 }
 
-RowRange rows_of(const ClipRect& c) {
+LineRange rows_of(const ClipRect& c) {
     if (c.height == 0) return no_rows;
     return {c.dest_y, c.dest_y + c.height - 1};
 }
@@ -114,7 +114,7 @@ float clamp_radius(float r) {
 
 }  // namespace
 
-ClipRect clip_to_surface(const Surface& dest, int w, int h, std::int64_t px, std::int64_t py) {
+ClipRect clip_to_surface(const Image& dest, int w, int h, std::int64_t px, std::int64_t py) {
     if (w <= 0 || h <= 0 || px + w <= 0 || px >= dest.width || py + h <= 0 || py >= dest.height) {
         return {0, 0, 0, 0, 0, 0};
     }
@@ -135,7 +135,7 @@ std::int64_t round_position(float v) {
     return d > 0.0 ? truncate(d + 0.5) : truncate(d - 0.5);
 }
 
-RowRange copy_opaque(const Surface& dest, const Image& image, std::int64_t px, std::int64_t py) {
+LineRange copy_opaque(const Image& dest, const Image& image, std::int64_t px, std::int64_t py) {
     const ClipRect c = clip_to_surface(dest, image.width, image.height, px, py);
     const std::size_t bytes = std::size_t(c.width) * sizeof(Pixel);
     for (int j = 0; j < c.height; ++j) {
@@ -145,7 +145,7 @@ RowRange copy_opaque(const Surface& dest, const Image& image, std::int64_t px, s
     return rows_of(c);
 }
 
-RowRange copy_keyed(const Surface& dest, const Image& image, std::int64_t px, std::int64_t py) {
+LineRange copy_keyed(const Image& dest, const Image& image, std::int64_t px, std::int64_t py) {
     const ClipRect c = clip_to_surface(dest, image.width, image.height, px, py);
     const KeyedRow row = keyed_row();
     for (int j = 0; j < c.height; ++j) {
@@ -158,7 +158,7 @@ void use_baseline_keyed_copy(bool baseline) {
     chosen_keyed_row.store(baseline ? keyed_row_baseline : fastest_keyed_row());
 }
 
-RowRange fill_disc(const Surface& dest, std::int64_t cx, std::int64_t cy, float a, float b,
+LineRange fill_disc(const Image& dest, std::int64_t cx, std::int64_t cy, float a, float b,
                    Pixel colour) {
     const double ad = clamp_radius(a);
     const double bd = clamp_radius(b);

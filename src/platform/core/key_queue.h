@@ -12,12 +12,6 @@ struct KeyQueue {
     int read_index = 0;
 };
 
-// Code of the window's close request: byte 255 then 'k' (107) when read.
-inline constexpr std::int32_t close_key_code = 107 * 256 + 255;
-
-// Code of a special key with extended code b (1..255).
-constexpr std::int32_t special_key_code(int b) { return b * 256 + 255; }
-
 void push_key(KeyQueue& queue, std::int32_t code);
 
 // Takes the oldest key; false when the queue is empty.
