@@ -7,11 +7,14 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 
-clang_opts=(-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# The public BMP suite lives outside the repository; BMPSUITE_DIR points at it.
+suite_opts=(-DSCENE_BMPSUITE_DIR="$(realpath -q "${BMPSUITE_DIR:-}" 2>/dev/null || true)")
+
+clang_opts=("${suite_opts[@]}" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo
   -DSCENE_WERROR=ON -DSCENE_BUILD_BENCH=OFF -DSCENE_BUILD_TOOLS=OFF -DSCENE_E2E_TESTS=OFF)
 
 echo "== release build"
-bash scripts/build.sh build/test-release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSCENE_WERROR=ON
+bash scripts/build.sh build/test-release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSCENE_WERROR=ON "${suite_opts[@]}"
 ctest --test-dir build/test-release --output-on-failure -j "$(nproc)"
 
 echo "== address and undefined-behaviour sanitizers"

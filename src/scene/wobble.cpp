@@ -1,6 +1,7 @@
 // The wobble, shared by the ships' drawn positions and the shot's start point
-// so both follow one formula. Kept as separate steps so no compiler fuses the
-// product and the sum.
+// so both follow one formula. The product and the sum are each rounded to
+// double: the build's -ffp-contract=off is what stops the compiler from fusing
+// them into one multiply-add (separate statements alone do not).
 #include <cmath>
 
 #include "platform/platform.h"

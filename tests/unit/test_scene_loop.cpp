@@ -35,6 +35,8 @@ struct LoopRecord {
     int deepest_nesting;  // most frame nesting levels open at any reading
     int keys_left_at_exit;  // -1 until the child's exit handler runs
     int lines_marked_after_last_reading;
+    std::int64_t last_reading_ns;  // the last frame's last clock reading, inside its drawing
+    std::int64_t exit_ns;          // when the exit handler ran
     std::int64_t frame_start_ns[max_frames];
     Pixel frame_at_exit[800 * 600];
 };
@@ -66,6 +68,7 @@ void type_keys_of(int frame) {
 double recording_clock() {
     const int reading = record->readings++;
     const int frame = reading / readings_per_frame + 1;
+    record->last_reading_ns = now_ns();
     record->deepest_nesting = std::max(record->deepest_nesting, display().nesting);
     if (reading % readings_per_frame == 0) {
         if (frame <= max_frames) record->frame_start_ns[frame - 1] = now_ns();
@@ -81,6 +84,7 @@ double recording_clock() {
 // end_program ends the process through exit(), so this runs after the last
 // read_key and keeps what the program ended with.
 void keep_end_state() {
+    record->exit_ns = now_ns();
     std::lock_guard<std::mutex> guard(display().lock);
     const KeyQueue& q = display().key_queue;
     record->keys_left_at_exit = (q.write_index - q.read_index + 16) % 16;
@@ -95,6 +99,7 @@ struct LoopRun {
     int deepest_nesting = 0;
     int keys_left_at_exit = -1;
     int lines_marked_after_last_reading = 0;
+    std::int64_t pause_after_last_frame_ns = 0;
     std::vector<std::int64_t> frame_start_ns;
     std::vector<Pixel> frame_at_exit;
 };
@@ -144,6 +149,7 @@ LoopRun run_loop_in_child(const std::function<void()>& setup, std::vector<Script
     run.deepest_nesting = record->deepest_nesting;
     run.keys_left_at_exit = record->keys_left_at_exit;
     run.lines_marked_after_last_reading = record->lines_marked_after_last_reading;
+    run.pause_after_last_frame_ns = record->exit_ns - record->last_reading_ns;
     run.frame_start_ns.assign(record->frame_start_ns,
                               record->frame_start_ns + std::min(run.frames, max_frames));
     run.frame_at_exit.assign(record->frame_at_exit, record->frame_at_exit + 800 * 600);
@@ -172,7 +178,8 @@ Picture frame_picture(int n, int bad_top) {
 }
 
 // The run ended with 0 after `frames` frames, the last one drawn to its end
-// (the bad ship's top at `bad_top`), and no frame found a level left open.
+// (the bad ship's top at `bad_top`) and followed by the whole pause, in which
+// the display thread shows it; no frame found a level left open.
 void expect_ended_after(const LoopRun& run, int frames, int bad_top) {
     EXPECT_TRUE(run.exited);
     EXPECT_EQ(run.exit_code, 0);
@@ -180,6 +187,7 @@ void expect_ended_after(const LoopRun& run, int frames, int bad_top) {
     EXPECT_EQ(run.lines_marked_after_last_reading, screen_h)
         << "the last frame was not drawn to its end";
     EXPECT_TRUE(same_picture(run.frame_at_exit, frame_picture(frames, bad_top)));
+    EXPECT_GE(run.pause_after_last_frame_ns, 18'000'000) << "the program ended without pausing after its last frame";
     EXPECT_EQ(run.deepest_nesting, 1) << "a level stayed open from one frame into the next";
 }
 

@@ -115,6 +115,30 @@ constexpr WobbleCase wobble_cases[] = {
 INSTANTIATE_TEST_SUITE_P(Clock, RenderWobble, ::testing::ValuesIn(wobble_cases),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// Late in a run the two ships' rates (1.2 and 1.21, 1.3 and 1.31) put them on
+// different pixels; each coordinate must follow its own rate.
+TEST_F(RenderFrame, EachShipWobblesAtItsOwnRates) {
+    auto column = [](double t, double rate, double amplitude, double base) {
+        const double v = double(float(std::cos(t * rate) * amplitude + base));
+        return int(v > 0 ? std::trunc(v + 0.5) : std::trunc(v - 0.5));
+    };
+    const double good_y_t = 5000.3, good_x_t = 5000.9, bad_y_t = 7000.1, bad_x_t = 7000.6;
+    const int good_y = column(good_y_t, 1.3, 10.0, 110.0), good_x = column(good_x_t, 1.2, 5.0, 60.0);
+    const int bad_y = column(bad_y_t, 1.31, 10.0, 130.0), bad_x = column(bad_x_t, 1.21, 5.0, 480.0);
+    // The clock values tell the rates apart: the other ship's rate lands elsewhere.
+    ASSERT_NE(good_y, column(good_y_t, 1.31, 10.0, 110.0));
+    ASSERT_NE(good_x, column(good_x_t, 1.21, 5.0, 60.0));
+    ASSERT_NE(bad_y, column(bad_y_t, 1.3, 10.0, 130.0));
+    ASSERT_NE(bad_x, column(bad_x_t, 1.2, 5.0, 480.0));
+
+    ScriptedClock::start({good_y_t, good_x_t, bad_y_t, bad_x_t});
+    render_frame();
+    Picture want = background_at(0);
+    add_ship(want, good_x, good_y, 200, 244, good_pixel);
+    add_ship(want, bad_x, bad_y, 233, 250, bad_pixel);
+    EXPECT_TRUE(frame_equals(want));
+}
+
 // A good ship x a hair below 59.5 as a double is 59.5 as a float, and the
 // float is what gets rounded: column 60, not 59.
 TEST_F(RenderFrame, DoubleJustBelowHalfIsHalfInSinglePrecision) {
