@@ -6,10 +6,12 @@
 #include <SDL_syswm.h>
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/key_translate.h"
 #include "display/window.h"
@@ -29,10 +31,24 @@ using RendererHandle = std::unique_ptr<SDL_Renderer, SdlDeleter<SDL_DestroyRende
 using TextureHandle = std::unique_ptr<SDL_Texture, SdlDeleter<SDL_DestroyTexture>>;
 using CursorHandle = std::unique_ptr<SDL_Cursor, SdlDeleter<SDL_FreeCursor>>;
 
+// Where the picture lands in the window's own surface: unscaled and centred
+// in a window of any size, scaled to fit in full screen; black around it.
+struct Placement {
+    int x, y, width, height;
+};
+
 struct Backend {
     WindowHandle window;
+    // Presenting goes one of two ways. Where SDL offers a window surface
+    // (X11's shared-memory image) the marked lines are copied straight into
+    // it; elsewhere (Wayland, a GPU) a renderer shows a streaming texture.
     RendererHandle renderer;
     TextureHandle texture;
+    SDL_Surface* surface = nullptr;  // the window's own, owned by SDL; null on the renderer path
+    bool surface_path = false;
+    Placement placement{};
+    bool clear_surface = true;        // bars to paint before the next present
+    std::vector<int> source_column;   // full screen: picture column of each surface column
     CursorHandle cursor;
     bool full_screen = false;
     unsigned key_modifiers = 0;  // of the latest key event, for the text it types
@@ -207,49 +223,160 @@ RendererHandle create_renderer(SDL_Window* window) {
     return RendererHandle(SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE));
 }
 
+// The renderer path: the texture scaled to fit with black bars. The bars
+// need a clear only where the picture does not fill the window.
 void draw_picture() {
     Backend& w = win();
-    SDL_SetRenderDrawColor(w.renderer.get(), 0, 0, 0, 255);
-    SDL_RenderClear(w.renderer.get());  // the letterbox bars in full screen
+    if (w.full_screen) {
+        SDL_SetRenderDrawColor(w.renderer.get(), 0, 0, 0, 255);
+        SDL_RenderClear(w.renderer.get());
+    }
     SDL_RenderCopy(w.renderer.get(), w.texture.get(), nullptr, nullptr);
     SDL_RenderPresent(w.renderer.get());
+}
+
+// The window surface path takes the frame's pixels as they are: 32 bits with
+// red in bits 16-23; the top byte is not shown.
+bool surface_takes_frame_pixels(const SDL_Surface* surface) {
+    return surface != nullptr && (surface->format->format == SDL_PIXELFORMAT_RGB888 ||
+                                  surface->format->format == SDL_PIXELFORMAT_ARGB8888);
+}
+
+// The window's surface as it is now: SDL makes a new one after every change
+// of the window's size, and then the picture is placed and its bars painted
+// again. False when there is none.
+bool current_surface() {
+    Backend& w = win();
+    SDL_Surface* surface = SDL_GetWindowSurface(w.window.get());
+    if (!surface_takes_frame_pixels(surface)) return false;
+    if (surface != w.surface || w.clear_surface) {
+        w.surface = surface;
+        Placement& p = w.placement;
+        if (w.full_screen) {
+            // Scaled to fit, in whole pixels, keeping the 4:3 shape.
+            const bool wide = std::int64_t(surface->w) * window_height > std::int64_t(surface->h) * window_width;
+            p.width = wide ? int(std::int64_t(surface->h) * window_width / window_height) : surface->w;
+            p.height = wide ? surface->h : int(std::int64_t(surface->w) * window_height / window_width);
+        } else {
+            p.width = window_width;
+            p.height = window_height;
+        }
+        p.x = (surface->w - p.width) / 2;
+        p.y = (surface->h - p.height) / 2;
+        w.source_column.resize(std::size_t(std::max(p.width, 0)));
+        for (int x = 0; x < p.width; ++x) w.source_column[std::size_t(x)] = int(std::int64_t(x) * window_width / p.width);
+        SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
+        w.clear_surface = false;
+    }
+    return true;
+}
+
+Pixel* surface_row(SDL_Surface* surface, int y) {
+    return reinterpret_cast<Pixel*>(static_cast<std::uint8_t*>(surface->pixels) + std::ptrdiff_t(y) * surface->pitch);
+}
+
+// Lines first..last of the frame into the window surface, then those rows to
+// the screen. Unscaled: one copy of each line, clipped to the surface.
+// Scaled: each surface row from its nearest picture line, a repeated row
+// copied from the one above.
+void present_to_surface(const Pixel* frame, int first, int last) {
+    Backend& w = win();
+    const bool whole = w.clear_surface;
+    if (!current_surface()) return;
+    if (whole) {
+        first = 0;
+        last = window_height - 1;
+    }
+    SDL_Surface* surface = w.surface;
+    const Placement& p = w.placement;
+    SDL_Rect rows{};
+    if (p.width == window_width && p.height == window_height) {
+        const int x0 = std::max(p.x, 0), x1 = std::min(p.x + window_width, surface->w);
+        const int y0 = std::max(p.y + first, 0), y1 = std::min(p.y + last + 1, surface->h);
+        for (int y = y0; y < y1; ++y) {
+            std::memcpy(surface_row(surface, y) + x0, frame + std::ptrdiff_t(y - p.y) * window_width + (x0 - p.x),
+                        std::size_t(std::max(x1 - x0, 0)) * sizeof(Pixel));
+        }
+        rows = {x0, y0, x1 - x0, y1 - y0};
+    } else {
+        // Surface rows whose nearest picture line lies in first..last.
+        const int y0 = int((std::int64_t(first) * p.height + window_height - 1) / window_height);
+        const int y1 = int((std::int64_t(last + 1) * p.height + window_height - 1) / window_height);
+        int previous_line = -1;
+        for (int y = y0; y < y1; ++y) {
+            const int line = int(std::int64_t(y) * window_height / p.height);
+            Pixel* out = surface_row(surface, p.y + y) + p.x;
+            if (line == previous_line) {
+                std::memcpy(out, surface_row(surface, p.y + y - 1) + p.x, std::size_t(p.width) * sizeof(Pixel));
+                continue;
+            }
+            const Pixel* in = frame + std::ptrdiff_t(line) * window_width;
+            for (int x = 0; x < p.width; ++x) out[x] = in[w.source_column[std::size_t(x)]];
+            previous_line = line;
+        }
+        rows = {p.x, p.y + y0, p.width, y1 - y0};
+    }
+    if (whole) rows = {0, 0, surface->w, surface->h};
+    if (rows.w > 0 && rows.h > 0) SDL_UpdateWindowSurfaceRects(w.window.get(), &rows, 1);
 }
 
 void tear_down() {
     Backend& w = win();
     w.texture.reset();
     w.renderer.reset();
+    w.surface = nullptr;
     w.window.reset();
 }
 
-// Window, renderer and texture holding the current frame, shown and raised.
+// Where nothing speaks for the renderer, the window surface presents.
+bool wants_window_surface(SDL_Window* window) {
+    const char* forced = std::getenv("SDL_RENDER_DRIVER");
+    if (forced != nullptr && *forced != 0) return false;
+    return !driver_is(SDL_GetCurrentVideoDriver(), "wayland") && !x_server_has_gpu(window);
+}
+
+// The window showing the current frame, shown and raised: with its own
+// surface where that works, else with a renderer and a texture.
 bool set_up(const char* title, bool full_screen, const Pixel* frame, std::string& reason) {
     Backend& w = win();
     const Uint32 flags = SDL_WINDOW_HIDDEN | (full_screen ? Uint32(SDL_WINDOW_FULLSCREEN_DESKTOP) : 0u);
     w.window.reset(SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, window_width,
                                     window_height, flags));
-    if (w.window) w.renderer = create_renderer(w.window.get());
-    if (w.renderer) {
-        w.texture.reset(SDL_CreateTexture(w.renderer.get(), SDL_PIXELFORMAT_ARGB8888,
-                                          SDL_TEXTUREACCESS_STREAMING, window_width, window_height));
+    w.full_screen = full_screen;
+    w.surface = nullptr;
+    w.clear_surface = true;
+    w.surface_path = w.window && wants_window_surface(w.window.get()) &&
+                     surface_takes_frame_pixels(SDL_GetWindowSurface(w.window.get()));
+    if (w.window && !w.surface_path) {
+        w.renderer = create_renderer(w.window.get());
+        if (w.renderer) {
+            w.texture.reset(SDL_CreateTexture(w.renderer.get(), SDL_PIXELFORMAT_ARGB8888,
+                                              SDL_TEXTUREACCESS_STREAMING, window_width, window_height));
+        }
     }
-    if (!w.texture) {
+    if (!w.window || (!w.surface_path && !w.texture)) {
         reason = SDL_GetError();
         tear_down();
         return false;
     }
-    // The top byte of a pixel is never shown.
-    SDL_SetTextureBlendMode(w.texture.get(), SDL_BLENDMODE_NONE);
-    SDL_RenderSetLogicalSize(w.renderer.get(), window_width, window_height);
-    SDL_UpdateTexture(w.texture.get(), nullptr, frame, frame_pitch);
-    draw_picture();
+    if (!w.surface_path) {
+        // The top byte of a pixel is never shown.
+        SDL_SetTextureBlendMode(w.texture.get(), SDL_BLENDMODE_NONE);
+        SDL_RenderSetLogicalSize(w.renderer.get(), window_width, window_height);
+        SDL_UpdateTexture(w.texture.get(), nullptr, frame, frame_pitch);
+        draw_picture();
+    }
     // The renderer may have re-created the X window, so the background is set
     // last. On X11 showing waits for the map, and the black frame follows.
     set_black_background(w.window.get());
     SDL_ShowWindow(w.window.get());
-    draw_picture();
+    if (w.surface_path) {
+        w.clear_surface = true;
+        present_to_surface(frame, 0, window_height - 1);
+    } else {
+        draw_picture();
+    }
     SDL_RaiseWindow(w.window.get());
-    w.full_screen = full_screen;
     const Uint32 state = SDL_GetWindowFlags(w.window.get());
     w.focused = (state & SDL_WINDOW_INPUT_FOCUS) != 0;
     w.minimised = (state & SDL_WINDOW_MINIMIZED) != 0;
@@ -276,6 +403,7 @@ void switch_full_screen() {
         SDL_SetWindowSize(window, window_width, window_height);
         SDL_SetWindowPosition(window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
     }
+    w.clear_surface = true;
     w.focused = true;
     w.minimised = false;
 }
@@ -312,6 +440,13 @@ void handle_window_event(const SDL_WindowEvent& event, WindowEvents& events) {
             add_key(events, close_key_code);
             break;
         case SDL_WINDOWEVENT_EXPOSED:
+            w.clear_surface = true;  // the bars too
+            events.repaint = true;
+            break;
+        case SDL_WINDOWEVENT_SIZE_CHANGED:
+            // A window manager that forces its own size: the picture stays
+            // 800x600, placed again in the new surface.
+            w.clear_surface = true;
             events.repaint = true;
             break;
         case SDL_WINDOWEVENT_MAXIMIZED:
@@ -350,8 +485,13 @@ bool window_open(const char* title, const Pixel* frame, std::string& reason) {
 }
 
 void window_present(const Pixel* frame, int first, int last) {
+    Backend& w = win();
+    if (w.surface_path) {
+        present_to_surface(frame, first, last);
+        return;
+    }
     const SDL_Rect lines{0, first, window_width, last - first + 1};
-    SDL_UpdateTexture(win().texture.get(), &lines, frame + first * window_width, frame_pitch);
+    SDL_UpdateTexture(w.texture.get(), &lines, frame + first * window_width, frame_pitch);
     draw_picture();
 }
 
