@@ -4,9 +4,9 @@
 // WindowEvents.
 #include <SDL.h>
 #include <SDL_syswm.h>
-#include <dlfcn.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -16,6 +16,7 @@
 #include "core/key_translate.h"
 #include "display/window.h"
 #include "sdl/window_sdl.h"
+#include "sdl/x11_window.h"
 
 namespace {
 
@@ -57,6 +58,13 @@ struct Backend {
     bool minimised = false;
     bool shown = false;
     bool windowless_for_tests = false;
+    // Full screen made by hand: a borderless window over the whole screen,
+    // where no window manager (or one without a full-screen state) would
+    // carry out SDL's request.
+    bool manual_full_screen = false;
+    // The decoration the window was last centred with: the window manager
+    // reports it only after the map, and the window is centred again then.
+    std::array<int, 4> centred_borders{};
 };
 
 Backend& win() {
@@ -74,17 +82,13 @@ void set_hints() {
     // - Ctrl+C and SIGTERM must end the process as they do any program, not
     //   turn into quit events that nobody reads.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    // - The software renderer draws into the X11 shared-memory window surface;
-    //   the OpenGL-backed surface would re-create the shown window and costs
-    //   ten times as much without a GPU.
-    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     // - Presenting never waits for the retrace: the scene paces itself.
     SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");
     // - Full screen keeps showing when another window takes the focus; the
     //   scene runs on either way.
     SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
-    // The screen-saver hint stays at its default: SDL suspends the saver while
-    // video is up, and window_restore_screen_saver lifts that again.
+    // The screen saver is switched off by window_open itself, whatever
+    // SDL_VIDEO_ALLOW_SCREENSAVER says, and window_restore_screen_saver lifts that.
 }
 
 bool driver_is(const char* driver, const char* name) {
@@ -127,6 +131,14 @@ bool start_video(std::string& reason) {
             continue;
         }
         SDL_SetHint(SDL_HINT_VIDEODRIVER, driver);
+        // On X11 the window surface is the server's shared-memory image; the
+        // OpenGL-backed one would re-create the shown window and costs ten
+        // times as much without a GPU. Wayland has no other window surface.
+        if (x11) {
+            SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+        } else {
+            SDL_ResetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION);
+        }
         if (SDL_Init(SDL_INIT_VIDEO) == 0) {
             const char* chosen = SDL_GetCurrentVideoDriver();
             if (driver_is(chosen, "x11") || driver_is(chosen, "wayland")) return true;
@@ -142,17 +154,6 @@ bool start_video(std::string& reason) {
     return false;
 }
 
-// A few Xlib calls that SDL does not offer, taken from the libX11 that SDL
-// itself has loaded: no second copy, and no X11 link dependency on Wayland.
-template <typename Function>
-Function* xlib_function(const char* name) {
-    void* library = dlopen("libX11.so.6", RTLD_LAZY | RTLD_NOLOAD);
-    if (library == nullptr) return nullptr;
-    void* function = dlsym(library, name);
-    dlclose(library);  // SDL keeps its own reference
-    return reinterpret_cast<Function*>(function);
-}
-
 bool x11_handles(SDL_Window* window, Display*& display, ::Window& x_window) {
     SDL_SysWMinfo info;
     SDL_VERSION(&info.version);
@@ -162,30 +163,16 @@ bool x11_handles(SDL_Window* window, Display*& display, ::Window& x_window) {
     return true;
 }
 
-// SDL's X11 windows have no background, so between the map and the first
-// present they would show whatever lay beneath them. Black it is.
 void set_black_background(SDL_Window* window) {
     Display* display = nullptr;
     ::Window x_window = 0;
-    auto set_background = xlib_function<decltype(XSetWindowBackground)>("XSetWindowBackground");
-    if (set_background == nullptr || !x11_handles(window, display, x_window)) return;
-    constexpr unsigned long true_colour_black = 0;
-    set_background(display, x_window, true_colour_black);
+    if (x11_handles(window, display, x_window)) x11::set_black_background(display, x_window);
 }
 
-// Whether the X server renders through a GPU: DRI3, DRI2 or NVIDIA's GLX.
-// Xvfb, Xvnc and the like offer none of these, and OpenGL there is Mesa's
-// software rasterizer.
 bool x_server_has_gpu(SDL_Window* window) {
     Display* display = nullptr;
     ::Window x_window = 0;
-    auto query = xlib_function<decltype(XQueryExtension)>("XQueryExtension");
-    if (query == nullptr || !x11_handles(window, display, x_window)) return false;
-    for (const char* extension : {"DRI3", "DRI2", "NV-GLX"}) {
-        int opcode = 0, event = 0, error = 0;
-        if (query(display, extension, &opcode, &event, &error)) return true;
-    }
-    return false;
+    return x11_handles(window, display, x_window) && x11::has_gpu(display);
 }
 
 bool gl_is_software() {
@@ -328,6 +315,53 @@ void tear_down() {
     w.window.reset();
 }
 
+bool on_x11() { return driver_is(SDL_GetCurrentVideoDriver(), "x11"); }
+
+// Centres the whole frame on the work area of the screen that holds the
+// window: the drawing area by itself where there is no decoration (yet).
+std::array<int, 4> window_borders(SDL_Window* window) {
+    int top = 0, left = 0, bottom = 0, right = 0;
+    if (SDL_GetWindowBordersSize(window, &top, &left, &bottom, &right) != 0) return {};
+    return {top, left, bottom, right};
+}
+
+void centre_window(SDL_Window* window) {
+    const std::array<int, 4> borders = window_borders(window);
+    win().centred_borders = borders;
+    const auto [top, left, bottom, right] = borders;
+    SDL_Rect area{};
+    const int screen = std::max(SDL_GetWindowDisplayIndex(window), 0);
+    if (SDL_GetDisplayUsableBounds(screen, &area) != 0) return;
+    SDL_SetWindowPosition(window, area.x + (area.w - (window_width + left + right)) / 2 + left,
+                          area.y + (area.h - (window_height + top + bottom)) / 2 + top);
+}
+
+// Centres the window again once its decoration is known (or changes).
+void follow_decoration() {
+    Backend& w = win();
+    if (w.full_screen || !w.window) return;
+    if (window_borders(w.window.get()) != w.centred_borders) centre_window(w.window.get());
+}
+
+// On X11: Motif hints for the buttons and no sizing border (see x11_window.h);
+// the window is "resizable" to SDL only so that its size hints leave room
+// for the maximise button. Elsewhere min = max size keeps it a fixed-size
+// window (which also makes tiling compositors float it).
+void set_window_controls(SDL_Window* window) {
+    Display* display = nullptr;
+    ::Window x_window = 0;
+    if (!x11_handles(window, display, x_window)) return;
+    SDL_SetWindowMinimumSize(window, window_width, window_height);
+    x11::offer_maximise_without_resize(display, x_window);
+}
+
+bool window_manager_has_full_screen(SDL_Window* window) {
+    Display* display = nullptr;
+    ::Window x_window = 0;
+    if (!x11_handles(window, display, x_window)) return true;  // the compositor's business
+    return x11::window_manager_has_full_screen(display);
+}
+
 // Where nothing speaks for the renderer, the window surface presents.
 bool wants_window_surface(SDL_Window* window) {
     const char* forced = std::getenv("SDL_RENDER_DRIVER");
@@ -339,10 +373,16 @@ bool wants_window_surface(SDL_Window* window) {
 // surface where that works, else with a renderer and a texture.
 bool set_up(const char* title, bool full_screen, const Pixel* frame, std::string& reason) {
     Backend& w = win();
-    const Uint32 flags = SDL_WINDOW_HIDDEN | (full_screen ? Uint32(SDL_WINDOW_FULLSCREEN_DESKTOP) : 0u);
+    const Uint32 flags = SDL_WINDOW_HIDDEN | (on_x11() ? Uint32(SDL_WINDOW_RESIZABLE) : 0u) |
+                         (full_screen ? Uint32(SDL_WINDOW_FULLSCREEN_DESKTOP) : 0u);
     w.window.reset(SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, window_width,
                                     window_height, flags));
     w.full_screen = full_screen;
+    w.manual_full_screen = false;
+    if (w.window) {
+        set_window_controls(w.window.get());
+        if (!full_screen) centre_window(w.window.get());
+    }
     w.surface = nullptr;
     w.clear_surface = true;
     w.surface_path = w.window && wants_window_surface(w.window.get()) &&
@@ -370,6 +410,9 @@ bool set_up(const char* title, bool full_screen, const Pixel* frame, std::string
     // last. On X11 showing waits for the map, and the black frame follows.
     set_black_background(w.window.get());
     SDL_ShowWindow(w.window.get());
+    // Now that the window manager has put its decoration around the window,
+    // the whole frame is centred.
+    if (!full_screen) centre_window(w.window.get());
     if (w.surface_path) {
         w.clear_surface = true;
         present_to_surface(frame, 0, window_height - 1);
@@ -394,14 +437,33 @@ void switch_full_screen() {
     SDL_Window* window = w.window.get();
     const bool to_full_screen = !w.full_screen;
     if ((SDL_GetWindowFlags(window) & SDL_WINDOW_MAXIMIZED) != 0) SDL_RestoreWindow(window);
-    if (SDL_SetWindowFullscreen(window, to_full_screen ? Uint32(SDL_WINDOW_FULLSCREEN_DESKTOP) : 0u) == 0) {
+    if (w.manual_full_screen || (to_full_screen && !window_manager_has_full_screen(window))) {
+        // By hand: the window itself covers the screen, or is the centred
+        // 800x600 window again.
+        SDL_Rect screen{};
+        const int index = std::max(SDL_GetWindowDisplayIndex(window), 0);
+        if (to_full_screen && SDL_GetDisplayBounds(index, &screen) == 0) {
+            SDL_SetWindowBordered(window, SDL_FALSE);
+            SDL_SetWindowPosition(window, screen.x, screen.y);
+            SDL_SetWindowSize(window, screen.w, screen.h);
+            SDL_RaiseWindow(window);
+            w.manual_full_screen = true;
+            w.full_screen = true;
+        } else if (!to_full_screen) {
+            SDL_SetWindowSize(window, window_width, window_height);
+            SDL_SetWindowBordered(window, SDL_TRUE);
+            set_window_controls(window);
+            w.manual_full_screen = false;
+            w.full_screen = false;
+        }
+    } else if (SDL_SetWindowFullscreen(window, to_full_screen ? Uint32(SDL_WINDOW_FULLSCREEN_DESKTOP) : 0u) == 0) {
         w.full_screen = to_full_screen;
     } else {
         SDL_SetWindowFullscreen(window, w.full_screen ? Uint32(SDL_WINDOW_FULLSCREEN_DESKTOP) : 0u);
     }
     if (!w.full_screen) {
         SDL_SetWindowSize(window, window_width, window_height);
-        SDL_SetWindowPosition(window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+        centre_window(window);
     }
     w.clear_surface = true;
     w.focused = true;
@@ -445,9 +507,13 @@ void handle_window_event(const SDL_WindowEvent& event, WindowEvents& events) {
             break;
         case SDL_WINDOWEVENT_SIZE_CHANGED:
             // A window manager that forces its own size: the picture stays
-            // 800x600, placed again in the new surface.
+            // 800x600, placed again in the new surface, and the window asks
+            // to be 800x600 again, which it gets as soon as the manager allows.
             w.clear_surface = true;
             events.repaint = true;
+            if (!w.full_screen && (event.data1 != window_width || event.data2 != window_height)) {
+                SDL_SetWindowSize(w.window.get(), window_width, window_height);
+            }
             break;
         case SDL_WINDOWEVENT_MAXIMIZED:
             // Full screen takes the place of a maximised window.
@@ -476,6 +542,9 @@ bool window_open(const char* title, const Pixel* frame, std::string& reason) {
     Backend& w = win();
     w.cursor.reset(SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_ARROW));
     if (w.cursor) SDL_SetCursor(w.cursor.get());
+    // Off while the window is open, whatever SDL's environment variable says;
+    // window_restore_screen_saver puts the desktop's own setting back.
+    SDL_DisableScreenSaver();
     std::string window_failure;
     if (set_up(title, false, frame, window_failure) || set_up(title, true, frame, reason)) return true;
     reason = "no window (" + window_failure + ") and no full screen (" + reason + ")";
@@ -533,6 +602,7 @@ void window_pump_events(WindowEvents& events) {
                 break;
         }
     }
+    follow_decoration();
 }
 
 void window_switch_full_screen() {
@@ -542,8 +612,12 @@ void window_switch_full_screen() {
 bool window_leave_full_screen() {
     Backend& w = win();
     if (!w.full_screen || !w.window) return false;
-    SDL_SetWindowFullscreen(w.window.get(), 0);
-    w.full_screen = false;
+    if (w.manual_full_screen) {
+        switch_full_screen();
+    } else {
+        SDL_SetWindowFullscreen(w.window.get(), 0);
+        w.full_screen = false;
+    }
     return true;
 }
 
