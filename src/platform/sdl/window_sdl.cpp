@@ -16,6 +16,7 @@
 #include "core/key_translate.h"
 #include "display/window.h"
 #include "sdl/window_sdl.h"
+#include "sdl/wayland_buffers.h"
 #include "sdl/x11_window.h"
 
 namespace {
@@ -40,13 +41,18 @@ struct Placement {
 
 struct Backend {
     WindowHandle window;
-    // Presenting goes one of two ways. Where SDL offers a window surface
-    // (X11's shared-memory image) the marked lines are copied straight into
-    // it; elsewhere (Wayland, a GPU) a renderer shows a streaming texture.
+    // Presenting goes one of three ways, all without a GPU doing anything in
+    // software: on X11 the marked lines are copied straight into the window's
+    // shared-memory surface; on Wayland into shared-memory buffers attached to
+    // the window's surface; where a GPU is at hand a renderer shows a
+    // streaming texture.
     RendererHandle renderer;
     TextureHandle texture;
-    SDL_Surface* surface = nullptr;  // the window's own, owned by SDL; null on the renderer path
-    bool surface_path = false;
+    SDL_Surface* surface = nullptr;  // X11: the window's own, owned by SDL
+    bool surface_path = false;       // X11's window surface
+    bool buffer_path = false;        // Wayland's shared-memory buffers
+    int buffer_width = 0, buffer_height = 0;
+    bool lines_waiting = false;      // a present found no free buffer
     Placement placement{};
     bool clear_surface = true;        // bars to paint before the next present
     std::vector<int> source_column;   // full screen: picture column of each surface column
@@ -229,82 +235,106 @@ bool surface_takes_frame_pixels(const SDL_Surface* surface) {
                                   surface->format->format == SDL_PIXELFORMAT_ARGB8888);
 }
 
-// The window's surface as it is now: SDL makes a new one after every change
-// of the window's size, and then the picture is placed and its bars painted
-// again. False when there is none.
-bool current_surface() {
+// Where the picture goes in a target of width x height: unscaled and centred
+// in a window, scaled to fit (in whole pixels, keeping its 4:3 shape) in full
+// screen.
+void place_picture(int width, int height) {
     Backend& w = win();
-    SDL_Surface* surface = SDL_GetWindowSurface(w.window.get());
-    if (!surface_takes_frame_pixels(surface)) return false;
-    if (surface != w.surface || w.clear_surface) {
-        w.surface = surface;
-        Placement& p = w.placement;
-        if (w.full_screen) {
-            // Scaled to fit, in whole pixels, keeping the 4:3 shape.
-            const bool wide = std::int64_t(surface->w) * window_height > std::int64_t(surface->h) * window_width;
-            p.width = wide ? int(std::int64_t(surface->h) * window_width / window_height) : surface->w;
-            p.height = wide ? surface->h : int(std::int64_t(surface->w) * window_height / window_width);
-        } else {
-            p.width = window_width;
-            p.height = window_height;
-        }
-        p.x = (surface->w - p.width) / 2;
-        p.y = (surface->h - p.height) / 2;
-        w.source_column.resize(std::size_t(std::max(p.width, 0)));
-        for (int x = 0; x < p.width; ++x) w.source_column[std::size_t(x)] = int(std::int64_t(x) * window_width / p.width);
-        SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
-        w.clear_surface = false;
-    }
-    return true;
+    Placement& p = w.placement;
+    const bool wide = std::int64_t(width) * window_height > std::int64_t(height) * window_width;
+    p.width = !w.full_screen ? window_width : wide ? int(std::int64_t(height) * window_width / window_height) : width;
+    p.height = !w.full_screen ? window_height : wide ? height : int(std::int64_t(width) * window_height / window_width);
+    p.x = (width - p.width) / 2;
+    p.y = (height - p.height) / 2;
+    w.source_column.resize(std::size_t(std::max(p.width, 0)));
+    for (int x = 0; x < p.width; ++x) w.source_column[std::size_t(x)] = int(std::int64_t(x) * window_width / p.width);
 }
 
-Pixel* surface_row(SDL_Surface* surface, int y) {
-    return reinterpret_cast<Pixel*>(static_cast<std::uint8_t*>(surface->pixels) + std::ptrdiff_t(y) * surface->pitch);
-}
+Pixel* row_of(const Image& target, int y) { return target.pixels + std::ptrdiff_t(y) * target.stride; }
 
-// Lines first..last of the frame into the window surface, then those rows to
-// the screen. Unscaled: one copy of each line, clipped to the surface.
-// Scaled: each surface row from its nearest picture line, a repeated row
+// Lines first..last of the frame into the target at the placement; returns
+// the target's rows written. Unscaled: one copy of each line, clipped to the
+// target. Scaled: each row from its nearest picture line, a repeated row
 // copied from the one above.
+SDL_Rect place_lines(const Image& target, const Pixel* frame, int first, int last) {
+    const Backend& w = win();
+    const Placement& p = w.placement;
+    if (p.width == window_width && p.height == window_height) {
+        const int x0 = std::max(p.x, 0), x1 = std::min(p.x + window_width, target.width);
+        const int y0 = std::max(p.y + first, 0), y1 = std::min(p.y + last + 1, target.height);
+        for (int y = y0; y < y1; ++y) {
+            std::memcpy(row_of(target, y) + x0, frame + std::ptrdiff_t(y - p.y) * window_width + (x0 - p.x),
+                        std::size_t(std::max(x1 - x0, 0)) * sizeof(Pixel));
+        }
+        return {x0, y0, x1 - x0, y1 - y0};
+    }
+    // Rows whose nearest picture line lies in first..last.
+    const int y0 = int((std::int64_t(first) * p.height + window_height - 1) / window_height);
+    const int y1 = int((std::int64_t(last + 1) * p.height + window_height - 1) / window_height);
+    int previous_line = -1;
+    for (int y = y0; y < y1; ++y) {
+        const int line = int(std::int64_t(y) * window_height / p.height);
+        Pixel* out = row_of(target, p.y + y) + p.x;
+        if (line == previous_line) {
+            std::memcpy(out, row_of(target, p.y + y - 1) + p.x, std::size_t(p.width) * sizeof(Pixel));
+            continue;
+        }
+        const Pixel* in = frame + std::ptrdiff_t(line) * window_width;
+        for (int x = 0; x < p.width; ++x) out[x] = in[w.source_column[std::size_t(x)]];
+        previous_line = line;
+    }
+    return {p.x, p.y + y0, p.width, y1 - y0};
+}
+
+// X11: the window's shared-memory surface. SDL makes a new one after every
+// change of the window's size; the picture is then placed and its bars
+// painted again, as after an expose.
 void present_to_surface(const Pixel* frame, int first, int last) {
     Backend& w = win();
-    const bool whole = w.clear_surface;
-    if (!current_surface()) return;
+    SDL_Surface* surface = SDL_GetWindowSurface(w.window.get());
+    if (!surface_takes_frame_pixels(surface)) return;
+    const bool whole = surface != w.surface || w.clear_surface;
     if (whole) {
+        w.surface = surface;
+        place_picture(surface->w, surface->h);
+        SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
+        w.clear_surface = false;
         first = 0;
         last = window_height - 1;
     }
-    SDL_Surface* surface = w.surface;
-    const Placement& p = w.placement;
-    SDL_Rect rows{};
-    if (p.width == window_width && p.height == window_height) {
-        const int x0 = std::max(p.x, 0), x1 = std::min(p.x + window_width, surface->w);
-        const int y0 = std::max(p.y + first, 0), y1 = std::min(p.y + last + 1, surface->h);
-        for (int y = y0; y < y1; ++y) {
-            std::memcpy(surface_row(surface, y) + x0, frame + std::ptrdiff_t(y - p.y) * window_width + (x0 - p.x),
-                        std::size_t(std::max(x1 - x0, 0)) * sizeof(Pixel));
-        }
-        rows = {x0, y0, x1 - x0, y1 - y0};
-    } else {
-        // Surface rows whose nearest picture line lies in first..last.
-        const int y0 = int((std::int64_t(first) * p.height + window_height - 1) / window_height);
-        const int y1 = int((std::int64_t(last + 1) * p.height + window_height - 1) / window_height);
-        int previous_line = -1;
-        for (int y = y0; y < y1; ++y) {
-            const int line = int(std::int64_t(y) * window_height / p.height);
-            Pixel* out = surface_row(surface, p.y + y) + p.x;
-            if (line == previous_line) {
-                std::memcpy(out, surface_row(surface, p.y + y - 1) + p.x, std::size_t(p.width) * sizeof(Pixel));
-                continue;
-            }
-            const Pixel* in = frame + std::ptrdiff_t(line) * window_width;
-            for (int x = 0; x < p.width; ++x) out[x] = in[w.source_column[std::size_t(x)]];
-            previous_line = line;
-        }
-        rows = {p.x, p.y + y0, p.width, y1 - y0};
-    }
+    const Image target{surface->w, surface->h, 32, surface->pitch / 4, static_cast<Pixel*>(surface->pixels)};
+    SDL_Rect rows = place_lines(target, frame, first, last);
     if (whole) rows = {0, 0, surface->w, surface->h};
     if (rows.w > 0 && rows.h > 0) SDL_UpdateWindowSurfaceRects(w.window.get(), &rows, 1);
+}
+
+// Wayland: shared-memory buffers on the window's surface. New buffers are
+// black, so the bars need no painting; a buffer that does not hold the
+// latest picture gets all of it.
+void present_to_buffers(const Pixel* frame, int first, int last) {
+    Backend& w = win();
+    int width = 0, height = 0;
+    SDL_GetWindowSize(w.window.get(), &width, &height);
+    if (width < 1 || height < 1) return;
+    if (w.clear_surface || width != w.buffer_width || height != w.buffer_height) {
+        place_picture(width, height);
+        w.buffer_width = width;
+        w.buffer_height = height;
+        w.clear_surface = false;
+    }
+    wayland::Target target{};
+    bool stale = false;
+    if (!wayland::next_target(width, height, target, stale)) {
+        w.lines_waiting = true;  // every buffer still on screen: the next pass shows the picture
+        return;
+    }
+    if (stale || w.lines_waiting) {
+        first = 0;
+        last = window_height - 1;
+        w.lines_waiting = false;
+    }
+    const SDL_Rect rows = place_lines({target.width, target.height, 32, target.stride, target.pixels}, frame, first, last);
+    if (rows.h > 0) wayland::show_target(rows.y, rows.y + rows.h - 1);
 }
 
 void tear_down() {
@@ -312,6 +342,9 @@ void tear_down() {
     w.texture.reset();
     w.renderer.reset();
     w.surface = nullptr;
+    if (w.buffer_path) wayland::close_buffers();
+    w.buffer_path = false;
+    w.surface_path = false;
     w.window.reset();
 }
 
@@ -325,22 +358,38 @@ std::array<int, 4> window_borders(SDL_Window* window) {
     return {top, left, bottom, right};
 }
 
-void centre_window(SDL_Window* window) {
-    const std::array<int, 4> borders = window_borders(window);
+// `borders` (top, left, bottom, right) as SDL will know them once the window
+// is mapped; before that SDL places the frame where asked.
+void centre_window(SDL_Window* window, const std::array<int, 4>& borders, bool mapped) {
     win().centred_borders = borders;
     const auto [top, left, bottom, right] = borders;
     SDL_Rect area{};
     const int screen = std::max(SDL_GetWindowDisplayIndex(window), 0);
     if (SDL_GetDisplayUsableBounds(screen, &area) != 0) return;
-    SDL_SetWindowPosition(window, area.x + (area.w - (window_width + left + right)) / 2 + left,
-                          area.y + (area.h - (window_height + top + bottom)) / 2 + top);
+    const int frame_x = area.x + (area.w - (window_width + left + right)) / 2;
+    const int frame_y = area.y + (area.h - (window_height + top + bottom)) / 2;
+    SDL_SetWindowPosition(window, frame_x + (mapped ? left : 0), frame_y + (mapped ? top : 0));
 }
 
-// Centres the window again once its decoration is known (or changes).
+void centre_window(SDL_Window* window) { centre_window(window, window_borders(window), true); }
+
+// Before the map: centred with the decoration the window manager says it
+// will add, or as the drawing area alone.
+void centre_unmapped_window(SDL_Window* window) {
+    Display* display = nullptr;
+    ::Window x_window = 0;
+    int extents[4] = {0, 0, 0, 0};  // left, right, top, bottom
+    if (x11_handles(window, display, x_window)) x11::frame_extents_before_map(display, x_window, extents);
+    centre_window(window, {extents[2], extents[0], extents[3], extents[1]}, false);
+}
+
+// Centres the window again when SDL learns of a decoration other than the
+// one it was centred with (a manager that did not say in advance).
 void follow_decoration() {
     Backend& w = win();
     if (w.full_screen || !w.window) return;
-    if (window_borders(w.window.get()) != w.centred_borders) centre_window(w.window.get());
+    const std::array<int, 4> borders = window_borders(w.window.get());
+    if (borders != std::array<int, 4>{} && borders != w.centred_borders) centre_window(w.window.get());
 }
 
 // On X11: Motif hints for the buttons and no sizing border (see x11_window.h);
@@ -362,15 +411,26 @@ bool window_manager_has_full_screen(SDL_Window* window) {
     return x11::window_manager_has_full_screen(display);
 }
 
-// Where nothing speaks for the renderer, the window surface presents.
-bool wants_window_surface(SDL_Window* window) {
+bool render_driver_forced() {
     const char* forced = std::getenv("SDL_RENDER_DRIVER");
-    if (forced != nullptr && *forced != 0) return false;
-    return !driver_is(SDL_GetCurrentVideoDriver(), "wayland") && !x_server_has_gpu(window);
+    return forced != nullptr && *forced != 0;
 }
 
-// The window showing the current frame, shown and raised: with its own
-// surface where that works, else with a renderer and a texture.
+// Wayland's buffers on the window's surface, where nothing speaks for the renderer.
+bool open_wayland_buffers(SDL_Window* window) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (render_driver_forced() || SDL_GetWindowWMInfo(window, &info) != SDL_TRUE ||
+        info.subsystem != SDL_SYSWM_WAYLAND) {
+        return false;
+    }
+    return wayland::open_buffers(info.info.wl.display, info.info.wl.surface);
+}
+
+void present(const Pixel* frame, int first, int last);
+
+// The window showing the current frame, shown and raised, with the way of
+// presenting that suits where it runs.
 bool set_up(const char* title, bool full_screen, const Pixel* frame, std::string& reason) {
     Backend& w = win();
     const Uint32 flags = SDL_WINDOW_HIDDEN | (on_x11() ? Uint32(SDL_WINDOW_RESIZABLE) : 0u) |
@@ -379,27 +439,31 @@ bool set_up(const char* title, bool full_screen, const Pixel* frame, std::string
                                     window_height, flags));
     w.full_screen = full_screen;
     w.manual_full_screen = false;
-    if (w.window) {
-        set_window_controls(w.window.get());
-        if (!full_screen) centre_window(w.window.get());
-    }
     w.surface = nullptr;
     w.clear_surface = true;
-    w.surface_path = w.window && wants_window_surface(w.window.get()) &&
-                     surface_takes_frame_pixels(SDL_GetWindowSurface(w.window.get()));
-    if (w.window && !w.surface_path) {
-        w.renderer = create_renderer(w.window.get());
-        if (w.renderer) {
-            w.texture.reset(SDL_CreateTexture(w.renderer.get(), SDL_PIXELFORMAT_ARGB8888,
-                                              SDL_TEXTUREACCESS_STREAMING, window_width, window_height));
+    w.buffer_width = w.buffer_height = 0;
+    w.lines_waiting = false;
+    SDL_Window* window = w.window.get();
+    if (window != nullptr) {
+        set_window_controls(window);
+        if (!full_screen) centre_unmapped_window(window);
+        w.surface_path = on_x11() && !render_driver_forced() && !x_server_has_gpu(window) &&
+                         surface_takes_frame_pixels(SDL_GetWindowSurface(window));
+        w.buffer_path = !w.surface_path && open_wayland_buffers(window);
+        if (!w.surface_path && !w.buffer_path) {
+            w.renderer = create_renderer(window);
+            if (w.renderer) {
+                w.texture.reset(SDL_CreateTexture(w.renderer.get(), SDL_PIXELFORMAT_ARGB8888,
+                                                  SDL_TEXTUREACCESS_STREAMING, window_width, window_height));
+            }
         }
     }
-    if (!w.window || (!w.surface_path && !w.texture)) {
+    if (window == nullptr || (!w.surface_path && !w.buffer_path && !w.texture)) {
         reason = SDL_GetError();
         tear_down();
         return false;
     }
-    if (!w.surface_path) {
+    if (w.texture) {
         // The top byte of a pixel is never shown.
         SDL_SetTextureBlendMode(w.texture.get(), SDL_BLENDMODE_NONE);
         SDL_RenderSetLogicalSize(w.renderer.get(), window_width, window_height);
@@ -408,23 +472,34 @@ bool set_up(const char* title, bool full_screen, const Pixel* frame, std::string
     }
     // The renderer may have re-created the X window, so the background is set
     // last. On X11 showing waits for the map, and the black frame follows.
-    set_black_background(w.window.get());
-    SDL_ShowWindow(w.window.get());
-    // Now that the window manager has put its decoration around the window,
-    // the whole frame is centred.
-    if (!full_screen) centre_window(w.window.get());
-    if (w.surface_path) {
-        w.clear_surface = true;
-        present_to_surface(frame, 0, window_height - 1);
-    } else {
-        draw_picture();
+    set_black_background(window);
+    SDL_ShowWindow(window);
+    if (!on_x11()) {
+        // Minimum equal to maximum, sent before the first picture maps the
+        // window: a tiling compositor then floats it at its own size.
+        SDL_SetWindowMinimumSize(window, window_width, window_height);
+        SDL_SetWindowMaximumSize(window, window_width, window_height);
     }
-    SDL_RaiseWindow(w.window.get());
-    const Uint32 state = SDL_GetWindowFlags(w.window.get());
+    present(frame, 0, window_height - 1);
+    SDL_RaiseWindow(window);
+    const Uint32 state = SDL_GetWindowFlags(window);
     w.focused = (state & SDL_WINDOW_INPUT_FOCUS) != 0;
     w.minimised = (state & SDL_WINDOW_MINIMIZED) != 0;
     w.shown = (state & SDL_WINDOW_SHOWN) != 0;
     return true;
+}
+
+void present(const Pixel* frame, int first, int last) {
+    Backend& w = win();
+    if (w.surface_path) {
+        present_to_surface(frame, first, last);
+    } else if (w.buffer_path) {
+        present_to_buffers(frame, first, last);
+    } else {
+        const SDL_Rect lines{0, first, window_width, last - first + 1};
+        SDL_UpdateTexture(w.texture.get(), &lines, frame + first * window_width, frame_pitch);
+        draw_picture();
+    }
 }
 
 bool is_active(const Backend& w) { return w.focused && !w.minimised && w.shown; }
@@ -553,16 +628,7 @@ bool window_open(const char* title, const Pixel* frame, std::string& reason) {
     return false;
 }
 
-void window_present(const Pixel* frame, int first, int last) {
-    Backend& w = win();
-    if (w.surface_path) {
-        present_to_surface(frame, first, last);
-        return;
-    }
-    const SDL_Rect lines{0, first, window_width, last - first + 1};
-    SDL_UpdateTexture(w.texture.get(), &lines, frame + first * window_width, frame_pitch);
-    draw_picture();
-}
+void window_present(const Pixel* frame, int first, int last) { present(frame, first, last); }
 
 bool window_read_keyboard(std::uint8_t* key_state) {
     int count = 0;

@@ -4,6 +4,7 @@
 #include <dlfcn.h>
 
 #include <cstring>
+#include <ctime>
 #include <initializer_list>
 
 namespace x11 {
@@ -88,6 +89,36 @@ void offer_maximise_without_resize(Display* display, Window window) {
     const Atom motif = x.intern_atom(display, "_MOTIF_WM_HINTS", False);
     x.change_property(display, window, motif, motif, 32, PropModeReplace,
                       reinterpret_cast<unsigned char*>(hints), 5);
+}
+
+bool frame_extents_before_map(Display* display, Window window, int extents[4]) {
+    const Calls x;
+    auto send_event = xlib<decltype(XSendEvent)>("XSendEvent");
+    if (!x.ok() || send_event == nullptr) return false;
+    const Window root = DefaultRootWindow(display);
+    const Items manager = read_property(x, display, root, "_NET_SUPPORTING_WM_CHECK", XA_WINDOW);
+    if (manager.data == nullptr) return false;  // nobody to decorate it
+    x.free(manager.data);
+    XEvent request{};
+    request.xclient.type = ClientMessage;
+    request.xclient.window = window;
+    request.xclient.message_type = x.intern_atom(display, "_NET_REQUEST_FRAME_EXTENTS", False);
+    request.xclient.format = 32;
+    send_event(display, root, False, SubstructureRedirectMask | SubstructureNotifyMask, &request);
+    // A manager that supports the request answers at once; one that does not
+    // costs this wait once, at start-up.
+    for (int tries = 0; tries < 50; ++tries) {
+        const Items got = read_property(x, display, window, "_NET_FRAME_EXTENTS", XA_CARDINAL);
+        if (got.count >= 4) {
+            for (int i = 0; i < 4; ++i) extents[i] = int(got.data[i]);
+            x.free(got.data);
+            return true;
+        }
+        if (got.data != nullptr) x.free(got.data);
+        timespec pause{0, 2'000'000};
+        nanosleep(&pause, nullptr);
+    }
+    return false;
 }
 
 bool window_manager_has_full_screen(Display* display) {

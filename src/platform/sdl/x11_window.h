@@ -21,6 +21,12 @@ bool has_gpu(Display* display);
 // window managers drop the maximise button.
 void offer_maximise_without_resize(Display* display, Window window);
 
+// The decoration a window manager will put around the window (left, right,
+// top, bottom), asked for before the window is mapped
+// (_NET_REQUEST_FRAME_EXTENTS) so that it can be placed centred from the
+// start. False when no manager answers within a moment.
+bool frame_extents_before_map(Display* display, Window window, int extents[4]);
+
 // Whether a window manager runs (_NET_SUPPORTING_WM_CHECK) that has a
 // full-screen state (_NET_WM_STATE_FULLSCREEN in _NET_SUPPORTED).
 bool window_manager_has_full_screen(Display* display);
