@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libbenchmark-dev libstb-dev libpixman-1-dev
   clang libclang-rt-14-dev
   xvfb openbox xdotool x11-utils wmctrl python3 python3-pil strace
+  i3-wm xfwm4 xfconf dbus-daemon fluxbox fonts-dejavu-core sway grim wtype
 )
 if [[ "${1:-}" == "--run-only" ]]; then
   packages=(build-essential cmake ninja-build pkg-config libsdl2-dev)

@@ -1,8 +1,9 @@
 """A private X display for end-to-end tests of the scene program.
 
-XSession starts Xvfb (1280x1024x24) and openbox with a config of its own,
-paints the root window a colour that is not black, and keeps one X connection
-for screenshots and window queries. Everything it starts is killed by PID when
+XSession starts Xvfb (1280x1024x24) and a window manager with a config of its
+own (openbox unless asked for another of WINDOW_MANAGERS, or "none"), paints
+the root window a colour that is not black, and keeps one X connection for
+screenshots and window queries. Everything it starts is killed by PID when
 the session closes, also when a test fails, and dies with the test process
 (PR_SET_PDEATHSIG) if that is killed outright.
 """
@@ -33,6 +34,47 @@ OPENBOX_RC = """<?xml version="1.0" encoding="UTF-8"?>
   <desktops><number>1</number></desktops>
 </openbox_config>
 """
+
+# i3 with no bar and no key bindings (so Alt+Enter and the rest reach the
+# program). A window it tiles gets the tile's size.
+I3_CONFIG = """# i3 config file (v4)
+font pango:DejaVu Sans Mono 8
+focus_on_window_activation focus
+default_border normal 1
+default_floating_border normal 1
+"""
+
+# fluxbox: an empty keys file, so Alt+F4, Alt+Enter and the rest reach the
+# program; row-smart placement, not centring; no toolbar or slit.
+FLUXBOX_INIT = """session.keyFile: {keys}
+session.appsFile: {apps}
+session.menuFile: {menu}
+session.screen0.windowPlacement: RowSmartPlacement
+session.screen0.toolbar.visible: false
+session.screen0.slit.autoHide: true
+session.screen0.workspaces: 1
+session.screen0.focusNewWindows: true
+session.screen0.fullMaximization: false
+session.configVersion: 13
+"""
+
+# xfwm4 reads its settings through xfconf, so it gets a session bus and an
+# xfconfd of its own. With no system-wide configs there are no key bindings;
+# this channel turns off centring (windows under placement_ratio percent of
+# the screen are placed, not centred) and the compositor.
+XFWM4_CHANNEL = """<?xml version="1.0" encoding="UTF-8"?>
+<channel name="xfwm4" version="1.0">
+  <property name="general" type="empty">
+    <property name="placement_ratio" type="int" value="100"/>
+    <property name="placement_mode" type="string" value="mouse"/>
+    <property name="use_compositing" type="bool" value="false"/>
+    <property name="workspace_count" type="int" value="1"/>
+  </property>
+</channel>
+"""
+XFCONFD = "/usr/lib/x86_64-linux-gnu/xfce4/xfconf/xfconfd"
+
+WINDOW_MANAGERS = ("openbox", "none", "i3", "xfwm4", "fluxbox")
 
 _libc = ctypes.CDLL(None, use_errno=True)
 _PR_SET_PDEATHSIG = 1
@@ -70,6 +112,15 @@ class _SaverInfo(ctypes.Structure):
     ]
 
 
+class _ClientMessage(ctypes.Structure):
+    _fields_ = [
+        ("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
+        ("display", ctypes.c_void_p), ("window", ctypes.c_ulong), ("message_type", ctypes.c_ulong),
+        ("format", ctypes.c_int), ("data", ctypes.c_long * 5),
+        ("pad", ctypes.c_long * 12),  # the rest of the 24-long XEvent union
+    ]
+
+
 class Shot:
     """Pixels of one screen rectangle, 0xRRGGBB each."""
 
@@ -93,7 +144,10 @@ class Shot:
 
 
 class XSession:
-    def __init__(self):
+    def __init__(self, wm="openbox"):
+        if wm not in WINDOW_MANAGERS:
+            raise ValueError(f"unknown window manager {wm!r}; one of {WINDOW_MANAGERS}")
+        self.wm = wm
         self.procs = []
         self.tmp = tempfile.mkdtemp(prefix="scene-e2e-")
         self.display = None
@@ -107,7 +161,10 @@ class XSession:
             self._start_xvfb()
             self._open_connection()
             self._paint_root()
-            self._start_openbox()
+            if self.wm == "openbox":
+                self._start_openbox()
+            elif self.wm != "none":
+                self._start_other_wm()
         except BaseException:
             self.close()
             raise
@@ -184,6 +241,79 @@ class XSession:
                 return
             time.sleep(0.05)
         raise RuntimeError("openbox did not start")
+
+    def _wm_home(self):
+        home = os.path.join(self.tmp, "home")
+        os.makedirs(os.path.join(home, ".config"), exist_ok=True)
+        env = self.env()
+        env["HOME"] = home
+        env["XDG_CONFIG_HOME"] = os.path.join(home, ".config")
+        # No system-wide configs (xfwm4's key bindings live there) and no
+        # session bus to find them through.
+        env["XDG_CONFIG_DIRS"] = os.path.join(self.tmp, "no-config-dirs")
+        env["DBUS_SESSION_BUS_ADDRESS"] = "unix:path=" + os.path.join(self.tmp, "no-bus")
+        env["XDG_RUNTIME_DIR"] = self.tmp
+        return home, env
+
+    def _start_other_wm(self):
+        home, env = self._wm_home()
+        if self.wm == "i3":
+            config = os.path.join(self.tmp, "i3-config")
+            with open(config, "w") as f:
+                f.write(I3_CONFIG)
+            argv = ["i3", "-c", config, "-a"]
+            env["I3SOCK"] = os.path.join(self.tmp, "i3-ipc.sock")
+        elif self.wm == "xfwm4":
+            channels = os.path.join(home, ".config", "xfce4", "xfconf", "xfce-perchannel-xml")
+            os.makedirs(channels, exist_ok=True)
+            with open(os.path.join(channels, "xfwm4.xml"), "w") as f:
+                f.write(XFWM4_CHANNEL)
+            self._start_session_bus(env)
+            argv = ["xfwm4", "--compositor=off", "--sm-client-disable"]
+        else:
+            flux = os.path.join(home, ".fluxbox")
+            os.makedirs(flux, exist_ok=True)
+            files = {name: os.path.join(flux, name) for name in ("keys", "apps", "menu")}
+            for path in files.values():
+                open(path, "w").close()
+            init = os.path.join(flux, "init")
+            with open(init, "w") as f:
+                f.write(FLUXBOX_INIT.format(**files))
+            argv = ["fluxbox", "-rc", init]
+        self.procs.append(subprocess.Popen(
+            argv, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+            preexec_fn=_die_with_parent))
+        self._wait_for_wm()
+
+    def _start_session_bus(self, env):
+        """A D-Bus session bus and xfconfd on it, both killed by PID at close."""
+        socket = os.path.join(self.tmp, "bus")
+        env["DBUS_SESSION_BUS_ADDRESS"] = "unix:path=" + socket
+        env["NO_AT_BRIDGE"] = "1"  # no accessibility bus started through it
+        self.procs.append(subprocess.Popen(
+            ["dbus-daemon", "--session", "--nofork", "--nopidfile",
+             "--address=" + env["DBUS_SESSION_BUS_ADDRESS"]],
+            env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+            preexec_fn=_die_with_parent))
+        deadline = time.monotonic() + 5
+        while not os.path.exists(socket):
+            if time.monotonic() > deadline or self.procs[-1].poll() is not None:
+                raise RuntimeError("dbus-daemon did not start")
+            time.sleep(0.02)
+        self.procs.append(subprocess.Popen(
+            [XFCONFD], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+            preexec_fn=_die_with_parent))
+
+    def _wait_for_wm(self):
+        deadline = time.monotonic() + 10
+        while time.monotonic() < deadline:
+            if self.procs[-1].poll() is not None:
+                raise RuntimeError(f"{self.wm} exited with {self.procs[-1].returncode}")
+            out = self.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], check=False)
+            if "window id" in out:
+                return
+            time.sleep(0.05)
+        raise RuntimeError(f"{self.wm} did not start")
 
     def close(self):
         # Xlib ends the whole process when its server goes away under an open
@@ -279,8 +409,47 @@ class XSession:
             return (0, 0, 0, 0)
         return tuple(int(v) for v in out.split("=", 1)[1].split(","))
 
+    def work_area(self):
+        """(x, y, width, height) of _NET_WORKAREA's first desktop, else the screen."""
+        out = self.run(["xprop", "-root", "_NET_WORKAREA"], check=False)
+        if "=" not in out:
+            return (0, 0, SCREEN_W, SCREEN_H)
+        return tuple(int(v) for v in out.split("=", 1)[1].split(",")[:4])
+
+    def atoms(self, window, name):
+        """The atom names in an ATOM-list property (_NET_WM_STATE and the like)."""
+        out = self.prop(window, name)
+        if "=" not in out:
+            return set()
+        return {a.strip() for a in out.split("=", 1)[1].split(",") if a.strip()}
+
+    def cardinals(self, window, name):
+        """The numbers of a 32-bit property, or () if it is not set."""
+        out = self.prop(window, name)
+        if "=" not in out:
+            return ()
+        return tuple(int(v, 0) for v in out.split("=", 1)[1].split(","))
+
+    def send_delete_window(self, window):
+        """WM_DELETE_WINDOW straight to the window, as a window manager sends it."""
+        x = self._x
+        x.XInternAtom.restype = ctypes.c_ulong
+        x.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+        x.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long,
+                                 ctypes.c_void_p]
+        event = _ClientMessage(type=33, window=window, format=32,  # ClientMessage
+                               message_type=x.XInternAtom(self._dpy, b"WM_PROTOCOLS", 0))
+        event.data[0] = x.XInternAtom(self._dpy, b"WM_DELETE_WINDOW", 0)
+        event.data[1] = 0  # CurrentTime
+        x.XSendEvent(self._dpy, window, 0, 0, ctypes.byref(event))
+        x.XSync(self._dpy, 0)
+
     def activate(self, window):
-        self.run(["xdotool", "windowactivate", "--sync", str(window)])
+        if self.wm == "none":
+            # Nobody to ask for activation: the focus is set directly.
+            self.run(["xdotool", "windowfocus", "--sync", str(window)])
+        else:
+            self.run(["xdotool", "windowactivate", "--sync", str(window)])
 
     def key(self, *keys):
         self.run(["xdotool", "key", "--clearmodifiers", *keys])
@@ -334,6 +503,38 @@ def wait_exit(proc, timeout):
         return proc.wait(timeout=timeout)
     except subprocess.TimeoutExpired:
         return None
+
+
+# Picture rows the ships never reach: only the scrolling background.
+FREE_ROWS = range(400, CLIENT_H)
+
+
+def background_rows(assets):
+    """assets/background.bmp as rows of 0xRRGGBB, read by PIL (not our reader)."""
+    from PIL import Image
+    image = Image.open(os.path.join(assets, "background.bmp")).convert("RGB")
+    pixels = image.load()
+    return [[(r << 16) | (g << 8) | b for r, g, b in (pixels[x, y] for x in range(CLIENT_W))]
+            for y in range(CLIENT_H)]
+
+
+def picture_scroll(pixel, left, top, background):
+    """The background's scroll offset if the free rows of an unscaled picture
+    whose top-left corner is (left, top) show it, else None; pixel(x, y) reads
+    the screenshot as 0xRRGGBB."""
+    row = FREE_ROWS[len(FREE_ROWS) // 2]
+    probe = range(0, CLIENT_W, 7)
+    line = [pixel(left + c, top + row) for c in probe]
+    for scroll in range(CLIENT_W):
+        if all(line[i] == background[row][(c - scroll) % CLIENT_W] for i, c in enumerate(probe)):
+            break
+    else:
+        return None
+    for r in FREE_ROWS[::8]:
+        for c in range(0, CLIENT_W, 3):
+            if pixel(left + c, top + r) != background[r][(c - scroll) % CLIENT_W]:
+                return None
+    return scroll
 
 
 def root_colour():
