@@ -17,3 +17,14 @@ struct BitmapFileBytes {
 // directory, device or socket; a link to a regular file is read as that file),
 // bitmap_bad when memory cannot be had, else bitmap_read.
 int read_bitmap_file(const char* file_name, BitmapFileBytes& out);
+
+// An open file for read_needed_bytes: read_some reads up to `want` bytes
+// into `into` and gives the number read, 0 at the end or on an error.
+struct BitmapSource {
+    void* handle;
+    std::size_t (*read_some)(void* handle, std::uint8_t* into, std::size_t want);
+};
+
+// The part of read_bitmap_file every system shares: the file's bytes as far as
+// its rows reach, never more than file_size; false when memory cannot be had.
+bool read_needed_bytes(const BitmapSource& file, std::uint64_t file_size, BitmapFileBytes& out);

@@ -10,9 +10,9 @@
 #include <mutex>
 #include <system_error>
 #include <thread>
-#include <unistd.h>
 
 #include "display/display_state.h"
+#include "display/executable_path.h"
 #include "platform.h"
 #include "core/window_title.h"
 #include "display/window.h"
@@ -49,12 +49,7 @@ void trace(const char* step) {
     if (ShutdownTrace callback = shutdown_trace.load()) callback(step);
 }
 
-std::string executable_title() {
-    char path[4096];
-    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (length <= 0) return window_title(program_invocation_short_name);
-    return window_title(std::string_view(path, static_cast<std::size_t>(length)));
-}
+std::string executable_title() { return window_title(executable_path()); }
 
 void display_thread_main(std::string title) {
     DisplayThread& c = control();

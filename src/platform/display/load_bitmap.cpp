@@ -1,12 +1,7 @@
 // load_bitmap: the display check, the file, and the display lock around the
 // reader's core. The file is read into memory only as far as its rows reach,
 // and never further than it really holds, whatever its header claims.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <limits>
 #include <new>
@@ -24,12 +19,11 @@ constexpr std::size_t first_read_bytes = 4096;
 
 // Reads until `want` bytes are held or the file ends. A read error counts as
 // the end of the file: the reader then sees a short file.
-void read_until(int fd, BitmapFileBytes& f, std::size_t want) {
+void read_until(const BitmapSource& file, BitmapFileBytes& f, std::size_t want) {
     while (f.size < want) {
-        const ssize_t got = ::read(fd, f.bytes.get() + f.size, want - f.size);
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) return;
-        f.size += std::size_t(got);
+        const std::size_t got = file.read_some(file.handle, f.bytes.get() + f.size, want - f.size);
+        if (got == 0) return;
+        f.size += got;
     }
 }
 
@@ -43,11 +37,13 @@ bool grow(BitmapFileBytes& f, std::size_t capacity) {
     return true;
 }
 
+}  // namespace
+
 // The file's size bounds the buffer: the header is read first, then as much
 // of the rest as the rows reach.
-bool read_needed_bytes(int fd, std::uint64_t file_size, BitmapFileBytes& f) {
+bool read_needed_bytes(const BitmapSource& file, std::uint64_t file_size, BitmapFileBytes& f) {
     if (!grow(f, std::size_t(std::clamp<std::uint64_t>(file_size, 1, first_read_bytes)))) return false;
-    read_until(fd, f, f.capacity);
+    read_until(file, f, f.capacity);
     if (f.size < f.capacity) return true;  // the whole file is in
 
     std::uint64_t need = bitmap_bytes_needed(f.bytes.get(), f.size);
@@ -55,29 +51,9 @@ bool read_needed_bytes(int fd, std::uint64_t file_size, BitmapFileBytes& f) {
     need = std::min<std::uint64_t>(need, std::numeric_limits<std::size_t>::max());
     if (f.size < need) {
         if (!grow(f, std::size_t(need))) return false;
-        read_until(fd, f, f.capacity);
+        read_until(file, f, f.capacity);
     }
     return true;
-}
-
-}  // namespace
-
-int read_bitmap_file(const char* file_name, BitmapFileBytes& out) {
-    out = BitmapFileBytes{};
-    if (file_name == nullptr) return bitmap_cannot_open;
-    // Opening without blocking: a FIFO with no writer would otherwise hold the
-    // start-up for ever, with nothing in the window able to end it. Only a
-    // regular file (or a link to one) counts as a bitmap file.
-    const int fd = ::open(file_name, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0) return bitmap_cannot_open;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return bitmap_cannot_open;
-    }
-    const bool have_memory = read_needed_bytes(fd, std::uint64_t(st.st_size), out);
-    ::close(fd);
-    return have_memory ? bitmap_read : bitmap_bad;
 }
 
 int load_bitmap(const char* file_name, Image* destination, BitmapPalette* palette_out) {
