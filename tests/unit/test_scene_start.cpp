@@ -2,8 +2,13 @@
 // start_scene with the real display thread over the headless window, in a
 // scratch directory holding the bitmaps we want, and with the clock supplied.
 #include <gtest/gtest.h>
+#ifdef _WIN32
+#include <process.h>
+#define getpid _getpid
+#else
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <bit>
 #include <cmath>
@@ -62,7 +67,7 @@ void write_bmp(const fs::path& path, int w, int h, Pixel (*pixel)(int, int)) {
         }
         b.resize(b.size() + std::size_t(row_bytes - w * 3), 0);
     }
-    std::FILE* f = std::fopen(path.c_str(), "wb");
+    std::FILE* f = std::fopen(path.string().c_str(), "wb");
     ASSERT_NE(f, nullptr);
     std::fwrite(b.data(), 1, b.size(), f);
     std::fclose(f);
@@ -98,6 +103,9 @@ protected:
 // positions and the shot's start are set. Run in a child so that no other
 // test's display is around.
 TEST_F(StartScene, WithoutDisplayEveryStepStillRuns) {
+#ifdef _WIN32
+    GTEST_SKIP() << "runs in a child made with fork(), which Windows does not have";
+#else
     const pid_t child = fork();
     if (child == 0) {
         headless_window().refuse_open = true;
@@ -114,6 +122,7 @@ TEST_F(StartScene, WithoutDisplayEveryStepStillRuns) {
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+#endif
 }
 
 TEST_F(StartScene, OpensCreatesLoadsAndPlaces) {
