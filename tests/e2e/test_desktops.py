@@ -19,12 +19,15 @@ ARGS = parse_args()
 
 # name: the manager for XSession; maximise: why the manager cannot maximise
 # (None: it can); tiles: it may give the window a size of its own.
+# maximise_needs_resize: the manager offers maximise only to a window it may
+# resize, whatever its Motif hints say.
 DESKTOPS = [
-    dict(name="openbox", maximise=None, tiles=False),
-    dict(name="none", maximise="no window manager: nothing maximises a window", tiles=False),
-    dict(name="i3", maximise="i3 has no maximised state (tiling)", tiles=True),
-    dict(name="xfwm4", maximise=None, tiles=False),
-    dict(name="fluxbox", maximise=None, tiles=False),
+    dict(name="openbox", maximise=None, tiles=False, maximise_needs_resize=True),
+    dict(name="none", maximise="no window manager: nothing maximises a window", tiles=False,
+         maximise_needs_resize=False),
+    dict(name="i3", maximise="i3 has no maximised state (tiling)", tiles=True, maximise_needs_resize=False),
+    dict(name="xfwm4", maximise=None, tiles=False, maximise_needs_resize=False),
+    dict(name="fluxbox", maximise=None, tiles=False, maximise_needs_resize=False),
 ]
 
 EXE_NAME = "desk.check.bin"
@@ -95,8 +98,12 @@ class DesktopTest(unittest.TestCase):
             flags, functions, decorations = hints[:3]
             self.assertEqual(flags & (MWM_FUNCTIONS | MWM_DECORATIONS),
                              MWM_FUNCTIONS | MWM_DECORATIONS)
-            self.assertEqual(functions, FUNC_MOVE | FUNC_MINIMIZE | FUNC_MAXIMIZE | FUNC_CLOSE,
-                             f"functions {functions:#x}")
+            # Resizing is in only for a manager that offers maximise to no
+            # window it may not resize (openbox); the window undoes any resize.
+            allowed_functions = FUNC_MOVE | FUNC_MINIMIZE | FUNC_MAXIMIZE | FUNC_CLOSE
+            if desktop["maximise_needs_resize"]:
+                allowed_functions |= FUNC_RESIZE
+            self.assertEqual(functions, allowed_functions, f"functions {functions:#x}")
             wanted = DECOR_TITLE | DECOR_MENU | DECOR_MINIMIZE | DECOR_MAXIMIZE
             self.assertEqual(decorations & (wanted | DECOR_RESIZEH), wanted,
                              f"decorations {decorations:#x}")
@@ -110,10 +117,16 @@ class DesktopTest(unittest.TestCase):
             for action in ("MOVE", "MINIMIZE", "MAXIMIZE_HORZ", "MAXIMIZE_VERT", "CLOSE"):
                 self.assertIn("_NET_WM_ACTION_" + action, allowed)
 
-        with self.subTest("no sizing border: the manager offers no resizing"):
-            if not allowed:
-                self.skipTest(no_actions)
-            self.assertNotIn("_NET_WM_ACTION_RESIZE", allowed)
+        with self.subTest("no sizing border: the manager offers no resizing, a resize is undone"):
+            if allowed and not desktop["maximise_needs_resize"]:
+                self.assertNotIn("_NET_WM_ACTION_RESIZE", allowed)
+            if forced:
+                self.skipTest(forced_reason)
+            s.run(["xdotool", "windowsize", str(window), "900", "700"])
+            deadline = time.monotonic() + TIMEOUT
+            while s.geometry(window)[2:] != (CLIENT_W, CLIENT_H) and time.monotonic() < deadline:
+                time.sleep(0.05)
+            self.assertEqual(s.geometry(window)[2:], (CLIENT_W, CLIENT_H), "a resize was not undone")
 
         with self.subTest("800x600 picture unscaled and centred in the drawing area"):
             self.assert_picture_centred(window)

@@ -291,6 +291,31 @@ TEST_F(DisplayPass, FullScreenRequestsSwitchAndRepaintsShowTheWholePicture) {
     EXPECT_EQ(headless_window().picture[799 * 600 + 10], 0xFF123456u);
 }
 
+// Where the window offers memory it shows directly, the frame buffer moves
+// there with its picture and the scene draws straight into the window; when
+// the offer ends it moves back, picture and all.
+TEST_F(DisplayPass, TheFrameBufferFollowsTheWindowsMemory) {
+    auto all = [](const FrameBuffer& f, Pixel p) { return std::all_of(f.begin(), f.end(), [p](Pixel q) { return q == p; }); };
+    display().frame.fill(0xFF0000AAu);
+    headless_window().offer_memory = true;
+    run_display_pass();
+    ASSERT_EQ(display().frame.data(), headless_window().picture.data());
+    EXPECT_TRUE(all(display().frame, 0xFF0000AAu)) << "the picture did not move with the frame buffer";
+
+    lock_screen();
+    display().frame.fill(0xFF00BB00u);
+    unlock_screen(-1, -1);
+    run_display_pass();
+    ASSERT_FALSE(headless_window().presents.empty());
+    EXPECT_EQ(headless_window().presents.back().first, 0);
+    EXPECT_EQ(headless_window().presents.back().last, 599);
+
+    headless_window().offer_memory = false;
+    run_display_pass();
+    ASSERT_EQ(display().frame.data(), display().own_frame.data());
+    EXPECT_TRUE(all(display().frame, 0xFF00BB00u)) << "the picture did not come back with the frame buffer";
+}
+
 TEST(WindowEvents, AFullRecordKeepsTheNewestKeys) {
     WindowEvents events;
     for (int code = 1; code <= 70; ++code) add_key(events, code);

@@ -18,6 +18,7 @@ void open_display_state() {
     DisplayState& d = display();
     // A lock still held from a frame left open must not outlive the reset.
     release_scene_levels();
+    d.frame = FrameBuffer{d.own_frame.data()};
     d.frame.fill(0xFF000000u);
     d.changed_lines.fill(0);
     d.key_state.fill(0);
@@ -80,6 +81,14 @@ int present_changed_lines(Pixel* dest, std::ptrdiff_t dest_stride) {
     }
     d.changed_lines.fill(0);
     return copied;
+}
+
+void move_frame_buffer(Pixel* memory) {
+    DisplayState& d = display();
+    Pixel* target = memory != nullptr ? memory : d.own_frame.data();
+    if (target == d.frame.data()) return;
+    std::memcpy(target, d.frame.data(), frame_pixels * sizeof(Pixel));
+    d.frame = FrameBuffer{target};
 }
 
 LineRange marked_span() {

@@ -4,7 +4,9 @@
 // tests play the presenting side through present_changed_lines.
 #pragma once
 
+#include <algorithm>
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <mutex>
 
@@ -17,12 +19,27 @@ inline constexpr int display_width = 800;
 inline constexpr int display_height = 600;
 inline constexpr int display_depth = 32;
 
+inline constexpr std::size_t frame_pixels = std::size_t(display_width) * display_height;
+
+// The frame buffer: 800x600 pixels, 800 a line, wherever they live (the
+// display's own block, or the window's memory when the window can show it
+// directly). Moving it is the display thread's, under the display lock.
+struct FrameBuffer {
+    Pixel* pixels;
+    Pixel* data() const { return pixels; }
+    Pixel* begin() const { return pixels; }
+    Pixel* end() const { return pixels + frame_pixels; }
+    Pixel& operator[](std::size_t i) const { return pixels[i]; }
+    void fill(Pixel value) const { std::fill(begin(), end(), value); }
+};
+
 struct DisplayState {
     std::mutex lock;        // the display lock
     bool open = false;
     int nesting = 0;        // frame nesting count, scene's thread only
     bool scene_holds_lock = false;
-    alignas(64) std::array<Pixel, display_width * display_height> frame{};
+    alignas(64) std::array<Pixel, frame_pixels> own_frame{};
+    FrameBuffer frame{own_frame.data()};
     std::array<std::uint8_t, display_height> changed_lines{};
     std::array<std::uint8_t, key_state_entries> key_state{};
     KeyQueue key_queue{};
@@ -31,7 +48,8 @@ struct DisplayState {
 DisplayState& display();
 
 // Opens the display state without a window or thread: frame buffer black
-// (0xFF000000), no line marked, keys released. Keeps the key queue.
+// (0xFF000000) in the display's own block, no line marked, keys released.
+// Keeps the key queue.
 void open_display_state();
 
 // Marks the display closed; drawing, locking and keys then do nothing.
@@ -57,6 +75,10 @@ void mark_lines(int first, int last);
 // pixels between lines), clears the marks, and returns how many lines it copied.
 // A null `dest` only clears the marks.
 int present_changed_lines(Pixel* dest, std::ptrdiff_t dest_stride);
+
+// Moves the frame buffer, picture and all, to `memory` (the window's), or
+// back to the display's own block for nullptr. Display lock held.
+void move_frame_buffer(Pixel* memory);
 
 // The first and last marked line, or first > last when none is marked.
 LineRange marked_span();

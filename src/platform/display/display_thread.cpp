@@ -55,6 +55,10 @@ void display_thread_main(std::string title) {
     DisplayThread& c = control();
     std::string reason;
     const bool opened = window_open(title.c_str(), display().frame.data(), reason);
+    if (opened) {
+        std::lock_guard<std::mutex> guard(display().lock);
+        move_frame_buffer(window_frame_memory());
+    }
     {
         std::lock_guard<std::mutex> guard(c.start_lock);
         c.start_ok = opened;
@@ -95,8 +99,12 @@ void apply_window_events(const WindowEvents& events) {
     for (int i = 0; i < events.key_count; ++i) push_key(d.key_queue, events.keys[std::size_t(i)]);
     // Losing the focus and getting it back within one pump is still a change.
     if (events.activation_changed) set_window_active(events.active);
+    // The frame buffer follows the window's memory, which a pump or a switch
+    // may take away; it is moved before anything presents again.
+    move_frame_buffer(window_frame_memory());
     for (int i = 0; i < events.full_screen_requests; ++i) {
         window_switch_full_screen();
+        move_frame_buffer(window_frame_memory());
         set_window_active(true);
     }
     if (events.repaint) window_present(d.frame.data(), 0, display_height - 1);

@@ -38,8 +38,17 @@ inline void add_key(WindowEvents& events, std::int32_t code) {
 // false with a reason for the user, everything shut down again.
 bool window_open(const char* title, const Pixel* frame, std::string& reason);
 
-// Shows lines first..last (0 <= first <= last <= 599) of `frame`.
+// Shows lines first..last (0 <= first <= last <= 599) of `frame`; nothing
+// to copy when `frame` is the window's own memory.
 void window_present(const Pixel* frame, int first, int last);
+
+// The window's own memory that it shows directly (800x600, 800 pixels a
+// line), where the frame buffer can live so that presenting copies nothing;
+// nullptr where there is none, or while it is about to change. What is
+// written there stays until the next call, which the display thread makes
+// after every pump and switch, before it presents again.
+Pixel* window_frame_memory();
+
 
 // Sets key_state's 128 entries (by set-1 make code) from the keys held now;
 // false, the entries untouched, when the keyboard cannot be read.

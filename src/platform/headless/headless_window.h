@@ -28,6 +28,7 @@ struct HeadlessWindow {
     std::vector<std::string> closing;  // the closing calls, in order
 
     // Played by the test.
+    bool offer_memory = false;  // window_frame_memory hands out `picture`
     std::array<std::uint8_t, 128> keyboard{};  // held keys by set-1 code
     bool keyboard_readable = true;
     WindowEvents pending;  // handed to the next pump, then cleared

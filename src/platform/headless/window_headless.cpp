@@ -28,8 +28,14 @@ bool window_open(const char* title, const Pixel* frame, std::string& reason) {
 void window_present(const Pixel* frame, int first, int last) {
     HeadlessWindow& w = headless_window();
     w.presents.push_back({first, last});
+    if (frame == w.picture.data()) return;  // drawn in place
     const std::size_t offset = std::size_t(first) * window_width;
     std::copy_n(frame + offset, std::size_t(last - first + 1) * window_width, w.picture.begin() + offset);
+}
+
+Pixel* window_frame_memory() {
+    HeadlessWindow& w = headless_window();
+    return w.offer_memory && w.open ? w.picture.data() : nullptr;
 }
 
 bool window_read_keyboard(std::uint8_t* key_state) {

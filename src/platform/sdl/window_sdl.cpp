@@ -71,6 +71,7 @@ struct Backend {
     // The decoration the window was last centred with: the window manager
     // reports it only after the map, and the window is centred again then.
     std::array<int, 4> centred_borders{};
+    bool manager_needs_resize = false;  // see insist_on_maximise
 };
 
 Backend& win() {
@@ -303,7 +304,9 @@ void present_to_surface(const Pixel* frame, int first, int last) {
         last = window_height - 1;
     }
     const Image target{surface->w, surface->h, 32, surface->pitch / 4, static_cast<Pixel*>(surface->pixels)};
-    SDL_Rect rows = place_lines(target, frame, first, last);
+    // The frame buffer may live in the surface itself: then it is shown as it is.
+    SDL_Rect rows = frame == target.pixels ? SDL_Rect{0, first, window_width, last - first + 1}
+                                           : place_lines(target, frame, first, last);
     if (whole) rows = {0, 0, surface->w, surface->h};
     if (rows.w > 0 && rows.h > 0) SDL_UpdateWindowSurfaceRects(w.window.get(), &rows, 1);
 }
@@ -401,7 +404,20 @@ void set_window_controls(SDL_Window* window) {
     ::Window x_window = 0;
     if (!x11_handles(window, display, x_window)) return;
     SDL_SetWindowMinimumSize(window, window_width, window_height);
-    x11::offer_maximise_without_resize(display, x_window);
+    x11::set_window_functions(display, x_window, win().manager_needs_resize);
+}
+
+// Once mapped: a manager that offers maximise only to a window it may resize
+// (openbox) gets the resize function too. It may then resize the window, which
+// asks for 800x600 again at once (see SDL_WINDOWEVENT_SIZE_CHANGED).
+void insist_on_maximise(SDL_Window* window) {
+    Display* display = nullptr;
+    ::Window x_window = 0;
+    Backend& w = win();
+    if (w.manager_needs_resize || !x11_handles(window, display, x_window)) return;
+    if (!x11::maximise_refused(display, x_window)) return;
+    w.manager_needs_resize = true;
+    x11::set_window_functions(display, x_window, true);
 }
 
 bool window_manager_has_full_screen(SDL_Window* window) {
@@ -474,6 +490,7 @@ bool set_up(const char* title, bool full_screen, const Pixel* frame, std::string
     // last. On X11 showing waits for the map, and the black frame follows.
     set_black_background(window);
     SDL_ShowWindow(window);
+    insist_on_maximise(window);
     if (!on_x11()) {
         // Minimum equal to maximum, sent before the first picture maps the
         // window: a tiling compositor then floats it at its own size.
@@ -587,7 +604,11 @@ void handle_window_event(const SDL_WindowEvent& event, WindowEvents& events) {
             w.clear_surface = true;
             events.repaint = true;
             if (!w.full_screen && (event.data1 != window_width || event.data2 != window_height)) {
-                SDL_SetWindowSize(w.window.get(), window_width, window_height);
+                Display* display = nullptr;
+                ::Window x_window = 0;
+                if (x11_handles(w.window.get(), display, x_window)) {
+                    x11::request_size(display, x_window, window_width, window_height);
+                }
             }
             break;
         case SDL_WINDOWEVENT_MAXIMIZED:
@@ -629,6 +650,18 @@ bool window_open(const char* title, const Pixel* frame, std::string& reason) {
 }
 
 void window_present(const Pixel* frame, int first, int last) { present(frame, first, last); }
+
+Pixel* window_frame_memory() {
+    // The shared-memory surface, when it is exactly the frame: windowed,
+    // 800x600, no padding, and not about to be made anew.
+    const Backend& w = win();
+    const SDL_Surface* s = w.surface;
+    if (!w.surface_path || s == nullptr || w.clear_surface || w.full_screen || s->w != window_width ||
+        s->h != window_height || s->pitch != frame_pitch) {
+        return nullptr;
+    }
+    return static_cast<Pixel*>(s->pixels);
+}
 
 bool window_read_keyboard(std::uint8_t* key_state) {
     int count = 0;

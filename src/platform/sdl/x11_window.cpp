@@ -73,18 +73,16 @@ bool has_gpu(Display* display) {
     return false;
 }
 
-void offer_maximise_without_resize(Display* display, Window window) {
+void set_window_functions(Display* display, Window window, bool allow_resize) {
     const Calls x;
     if (!x.ok()) return;
-    // _MOTIF_WM_HINTS: flags, functions, decorations, input mode, status. The
-    // resize function stays: some managers (openbox) offer maximise only to a
-    // window they may resize, and a resize is undone by the window itself.
+    // _MOTIF_WM_HINTS: flags, functions, decorations, input mode, status.
     constexpr unsigned long hints_functions = 1, hints_decorations = 2;
     constexpr unsigned long func_resize = 2, func_move = 4, func_minimize = 8, func_maximize = 16, func_close = 32;
     constexpr unsigned long decor_border = 2, decor_title = 8, decor_menu = 16, decor_minimize = 32,
                             decor_maximize = 64;
     long hints[5] = {long(hints_functions | hints_decorations),
-                     long(func_resize | func_move | func_minimize | func_maximize | func_close),
+                     long((allow_resize ? func_resize : 0) | func_move | func_minimize | func_maximize | func_close),
                      long(decor_border | decor_title | decor_menu | decor_minimize | decor_maximize), 0, 0};
     const Atom motif = x.intern_atom(display, "_MOTIF_WM_HINTS", False);
     x.change_property(display, window, motif, motif, 32, PropModeReplace,
@@ -119,6 +117,26 @@ bool frame_extents_before_map(Display* display, Window window, int extents[4]) {
         nanosleep(&pause, nullptr);
     }
     return false;
+}
+
+void request_size(Display* display, Window window, int width, int height) {
+    auto resize = xlib<decltype(XResizeWindow)>("XResizeWindow");
+    auto flush = xlib<decltype(XFlush)>("XFlush");
+    if (resize == nullptr || flush == nullptr) return;
+    resize(display, window, unsigned(width), unsigned(height));
+    flush(display);
+}
+
+bool maximise_refused(Display* display, Window window) {
+    const Calls x;
+    if (!x.ok()) return false;
+    const Items actions = read_property(x, display, window, "_NET_WM_ALLOWED_ACTIONS", XA_ATOM);
+    if (actions.data == nullptr) return false;
+    const Atom maximise = x.intern_atom(display, "_NET_WM_ACTION_MAXIMIZE_HORZ", True);
+    bool offered = false;
+    for (unsigned long i = 0; i < actions.count; ++i) offered = offered || Atom(actions.data[i]) == maximise;
+    x.free(actions.data);
+    return actions.count > 0 && !offered;
 }
 
 bool window_manager_has_full_screen(Display* display) {

@@ -17,15 +17,26 @@ void set_black_background(Display* display, Window window);
 bool has_gpu(Display* display);
 
 // Motif hints: a caption with the window menu, minimise and maximise buttons,
-// no resize handles. Size hints with minimum equal to maximum would make most
-// window managers drop the maximise button.
-void offer_maximise_without_resize(Display* display, Window window);
+// no resize handles; the window moves, minimises, maximises and closes, and
+// is resized only with `allow_resize` (for managers that offer maximise only
+// to a window they may resize). Size hints with minimum equal to maximum would
+// make most window managers drop the maximise button.
+void set_window_functions(Display* display, Window window, bool allow_resize);
+
+// Whether a window manager that lists the actions it allows
+// (_NET_WM_ALLOWED_ACTIONS) leaves maximising out; false where none are listed.
+bool maximise_refused(Display* display, Window window);
 
 // The decoration a window manager will put around the window (left, right,
 // top, bottom), asked for before the window is mapped
 // (_NET_REQUEST_FRAME_EXTENTS) so that it can be placed centred from the
 // start. False when no manager answers within a moment.
 bool frame_extents_before_map(Display* display, Window window, int extents[4]);
+
+// Asks for the window to be width x height, straight to the server: SDL's
+// own idea of the size stays what the server last reported, so a refusal
+// (a tiling manager) leaves the picture placed in the size the window has.
+void request_size(Display* display, Window window, int width, int height);
 
 // Whether a window manager runs (_NET_SUPPORTING_WM_CHECK) that has a
 // full-screen state (_NET_WM_STATE_FULLSCREEN in _NET_SUPPORTED).
