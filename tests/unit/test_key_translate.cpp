@@ -14,12 +14,19 @@
 
 namespace {
 
-constexpr unsigned shift = mod_shift, ctrl = mod_ctrl, alt = mod_left_alt, altgr = mod_right_alt,
-                   num = mod_num_lock;
+constexpr unsigned shift = mod_shift, ctrl = mod_ctrl, alt = mod_left_alt, ralt = mod_right_alt,
+                   altgr = mod_altgr, num = mod_num_lock;
 constexpr int kp2 = usage::keypad_1 + 1, kp4 = usage::keypad_1 + 3, kp6 = usage::keypad_1 + 5,
               kp7 = usage::keypad_1 + 6, kp9 = usage::keypad_1 + 8, kp3 = usage::keypad_1 + 2;
 
 constexpr std::int32_t special(int b) { return special_key_code(b); }
+
+// What a press queues, none for nothing (0 is a code: the typed character 0).
+constexpr std::int32_t none = -1;
+std::int32_t queued(const KeyStroke& press) {
+    const PressCode code = key_press(press);
+    return code.queued ? code.code : none;
+}
 
 struct PressCase {
     const char* name;
@@ -27,10 +34,12 @@ struct PressCase {
     std::int32_t code;
 };
 
+void PrintTo(const PressCase& c, std::ostream* os) { *os << c.name; }
+
 class KeyPressCode : public ::testing::TestWithParam<PressCase> {};
 
 TEST_P(KeyPressCode, QueuesTheCode) {
-    EXPECT_EQ(key_press_code(GetParam().press), GetParam().code) << GetParam().name;
+    EXPECT_EQ(queued(GetParam().press), GetParam().code) << GetParam().name;
 }
 
 const PressCase press_cases[] = {
@@ -45,15 +54,25 @@ const PressCase press_cases[] = {
     {"Ctrl+Shift+Z", {usage::a + 25, 'z', ctrl | shift}, 26},
     {"Ctrl+A on a layout with A elsewhere", {usage::a + 16, 'a', ctrl}, 1},
     {"Ctrl+[", {usage::left_bracket, '[', ctrl}, 27},
+    {"Ctrl+Enter", {usage::enter, '\r', ctrl}, 10},
+    {"Ctrl+keypad Enter", {usage::keypad_enter, '\r', ctrl}, 10},
+    {"Shift+Enter", {usage::enter, '\r', shift}, 13},
+    {"Ctrl+Backspace", {usage::backspace, '\b', ctrl}, 127},
+    {"Ctrl+\\", {usage::backslash, '\\', ctrl}, 28},
+    {"Ctrl+]", {usage::right_bracket, ']', ctrl}, 29},
+    {"Ctrl+6", {usage::digit_6, '6', ctrl}, 30},
+    {"Ctrl+Shift+6", {usage::digit_6, '6', ctrl | shift}, 30},
+    {"Ctrl+-", {usage::minus, '-', ctrl}, 31},
+    {"Ctrl+2 types character 0", {usage::digit_2, '2', ctrl}, 0},
     // Keys that type characters queue nothing themselves: the text does.
-    {"A", {usage::a, 'a', 0}, 0},
-    {"Shift+A", {usage::a, 'a', shift}, 0},
-    {"space", {usage::space, ' ', 0}, 0},
-    {"Ctrl+1", {usage::a + 26, '1', ctrl}, 0},
+    {"A", {usage::a, 'a', 0}, none},
+    {"Shift+A", {usage::a, 'a', shift}, none},
+    {"space", {usage::space, ' ', 0}, none},
+    {"Ctrl+1", {usage::a + 26, '1', ctrl}, none},
     // Function keys, alone, with Shift and with Ctrl.
     {"F1", {usage::f1, 0, 0}, special(59)},
     {"F9", {usage::f1 + 8, 0, 0}, special(67)},
-    {"F10 alone", {usage::f10, 0, 0}, 0},
+    {"F10 alone", {usage::f10, 0, 0}, none},
     {"Shift+F1", {usage::f1, 0, shift}, special(84)},
     {"Shift+F10", {usage::f10, 0, shift}, special(93)},
     {"Ctrl+F1", {usage::f1, 0, ctrl}, special(94)},
@@ -100,21 +119,54 @@ const PressCase press_cases[] = {
     {"keypad 3", {kp3, 0, 0}, special(81)},
     {"keypad 0", {usage::keypad_0, 0, 0}, special(82)},
     {"keypad .", {usage::keypad_period, 0, 0}, special(83)},
-    {"keypad 5", {usage::keypad_5, 0, 0}, 0},
+    {"keypad 5", {usage::keypad_5, 0, 0}, special(76)},
+    {"Ctrl+keypad 5", {usage::keypad_5, 0, ctrl}, special(143)},
     {"Ctrl+keypad 8", {usage::keypad_8, 0, ctrl}, special(141)},
-    {"keypad 8, Num Lock on", {usage::keypad_8, 0, num}, 0},
+    {"Ctrl+keypad 7", {kp7, 0, ctrl}, special(119)},
+    {"Ctrl+keypad 0", {usage::keypad_0, 0, ctrl}, special(146)},
+    {"Ctrl+keypad .", {usage::keypad_period, 0, ctrl}, special(147)},
+    // Num Lock on: digits, from the press itself; Shift or Ctrl give the
+    // cursor keys (Ctrl their Ctrl codes) all the same.
+    {"keypad 8, Num Lock on", {usage::keypad_8, 0, num}, '8'},
+    {"keypad 1, Num Lock on", {usage::keypad_1, 0, num}, '1'},
+    {"keypad 5, Num Lock on", {usage::keypad_5, 0, num}, '5'},
+    {"keypad 0, Num Lock on", {usage::keypad_0, 0, num}, '0'},
+    {"keypad ., Num Lock on", {usage::keypad_period, 0, num}, '.'},
+    {"Shift+keypad 8, Num Lock off", {usage::keypad_8, 0, shift}, '8'},
     {"Shift+keypad 8, Num Lock on", {usage::keypad_8, 0, num | shift}, special(72)},
+    {"Shift+keypad 5, Num Lock on", {usage::keypad_5, 0, num | shift}, special(76)},
+    {"Ctrl+keypad 8, Num Lock on", {usage::keypad_8, 0, num | ctrl}, special(141)},
+    {"Ctrl+keypad 5, Num Lock on", {usage::keypad_5, 0, num | ctrl}, special(143)},
+    {"Ctrl+Shift+keypad 3, Num Lock on", {kp3, 0, num | ctrl | shift}, special(118)},
+    // The keypad's operators type their characters (as text), except with Ctrl.
+    {"keypad *", {usage::keypad_multiply, '*', 0}, none},
+    {"keypad -, Num Lock on", {usage::keypad_minus, '-', num}, none},
+    {"Ctrl+keypad *", {usage::keypad_multiply, '*', ctrl}, special(150)},
+    {"Ctrl+keypad -", {usage::keypad_minus, '-', ctrl}, special(142)},
+    {"Ctrl+keypad +", {usage::keypad_plus, '+', ctrl}, special(144)},
+    {"Ctrl+keypad /", {usage::keypad_divide, '/', ctrl | num}, special(149)},
+    {"PrtSc", {usage::print_screen, 0, 0}, none},
+    {"Ctrl+PrtSc", {usage::print_screen, 0, ctrl}, special(114)},
+    {"Num Lock", {usage::num_lock, 0, num}, none},
     // Alt without Ctrl is the window's: nothing is queued.
-    {"Alt+F1", {usage::f1, 0, alt}, 0},
-    {"Alt+F4", {usage::f4, 0, alt}, 0},
-    {"Alt+Esc", {usage::escape, 27, alt}, 0},
-    {"Alt+Enter", {usage::enter, '\r', alt}, 0},
-    {"Alt+Tab", {usage::tab, '\t', alt}, 0},
-    {"right Alt+Up", {usage::up, 0, altgr}, 0},
-    {"Alt+Shift+Up", {usage::up, 0, alt | shift}, 0},
+    {"Alt+F1", {usage::f1, 0, alt}, none},
+    {"Alt+F4", {usage::f4, 0, alt}, none},
+    {"Alt+Esc", {usage::escape, 27, alt}, none},
+    {"Alt+Enter", {usage::enter, '\r', alt}, none},
+    {"Alt+Tab", {usage::tab, '\t', alt}, none},
+    {"right Alt+Up", {usage::up, 0, ralt}, none},
+    {"right Alt+Q", {usage::a + 16, 'q', ralt}, none},
+    {"Alt+keypad 8, Num Lock on", {usage::keypad_8, 0, alt | num}, none},
+    {"Alt+keypad 8", {usage::keypad_8, 0, alt}, none},
+    {"Alt+Shift+F10", {usage::f10, 0, alt | shift}, none},
+    // AltGr is no Alt: keys go on as usual.
+    {"AltGr+Up", {usage::up, 0, altgr}, special(72)},
+    {"AltGr+Q", {usage::a + 16, 'q', altgr}, none},
+    {"Alt+Shift+Up", {usage::up, 0, alt | shift}, none},
     // With Ctrl the keys go on (AltGr on some systems), but no Ctrl+letter.
     {"Ctrl+Alt+Up", {usage::up, 0, ctrl | alt}, special(141)},
-    {"Ctrl+Alt+A", {usage::a, 'a', ctrl | alt}, 0},
+    {"Ctrl+Alt+A", {usage::a, 'a', ctrl | alt}, none},
+    {"Ctrl+Alt+2", {usage::digit_2, '2', ctrl | alt}, none},
     {"Ctrl+Alt+Esc", {usage::escape, 27, ctrl | alt}, 27},
 };
 
@@ -122,9 +174,9 @@ INSTANTIATE_TEST_SUITE_P(Table, KeyPressCode, ::testing::ValuesIn(press_cases));
 
 TEST(KeyPressCode, NoSpecialKeyReadsAsEscape) {
     for (int key = 0; key < usage::count; ++key) {
-        for (unsigned mods = 0; mods < 32; ++mods) {
+        for (unsigned mods = 0; mods < 64; ++mods) {
             for (int character : {0, int('a'), int('['), 27}) {
-                const std::int32_t code = key_press_code({key, character, mods});
+                const std::int32_t code = queued({key, character, mods});
                 if (code == 27) {
                     EXPECT_TRUE(key == usage::escape || (character == '[' && (mods & ctrl)))
                         << key << " " << mods;
@@ -137,7 +189,8 @@ TEST(KeyPressCode, NoSpecialKeyReadsAsEscape) {
 TEST(FullScreenToggle, AltEnterOnly) {
     EXPECT_TRUE(is_full_screen_toggle({usage::enter, '\r', alt}));
     EXPECT_TRUE(is_full_screen_toggle({usage::keypad_enter, '\r', alt}));
-    EXPECT_TRUE(is_full_screen_toggle({usage::enter, '\r', altgr | shift}));
+    EXPECT_TRUE(is_full_screen_toggle({usage::enter, '\r', ralt | shift}));
+    EXPECT_FALSE(is_full_screen_toggle({usage::enter, '\r', altgr}));
     EXPECT_FALSE(is_full_screen_toggle({usage::enter, '\r', 0}));
     EXPECT_FALSE(is_full_screen_toggle({usage::enter, '\r', ctrl | alt}));
     EXPECT_FALSE(is_full_screen_toggle({usage::space, ' ', alt}));
@@ -173,6 +226,8 @@ INSTANTIATE_TEST_SUITE_P(
                       TextCase{"\u00e9", altgr, {0x82}},          // AltGr types characters
                       TextCase{"@", ctrl | alt, {'@'}},           // so does Ctrl+Alt
                       TextCase{"a", alt, {}},                     // Alt+letter types nothing
+                      TextCase{"q", ralt, {}},                    // right Alt where it is Alt
+                      TextCase{"@", altgr | shift, {'@'}},
                       TextCase{"1", ctrl, {}},                    // nor does Ctrl+digit
                       TextCase{"\xc3", 0, {}},                    // a cut-off sequence
                       TextCase{"\xff" "a", 0, {'a'}}));

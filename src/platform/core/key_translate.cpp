@@ -75,20 +75,49 @@ constexpr SpecialKey special_keys[] = {
     {usage::tab, 0, 15, 148},  // plain Tab types character 9
 };
 
-// Keypad keys when they act as cursor keys, as the grey key of the same code.
+// Keypad keys when they act as cursor keys, as the grey key of the same code;
+// keypad 5 has no grey twin and codes of its own.
 constexpr int keypad_as_grey[] = {
     usage::end,  usage::down, usage::page_down, usage::left,   0 /* KP5 */, usage::right,
     usage::home, usage::up,   usage::page_up,   usage::insert, usage::del,
 };
+constexpr std::uint8_t keypad_5_plain = 76, keypad_5_ctrl = 143;
 
-const SpecialKey* find_special(int key) {
-    for (const SpecialKey& special : special_keys) {
+// What the same keys type as digits.
+constexpr char keypad_digits[] = "1234567890.";
+
+// Keys whose only code of their own is with Ctrl: the keypad's operators
+// (without Ctrl they type their characters) and PrtSc.
+constexpr SpecialKey ctrl_only_keys[] = {
+    {usage::keypad_divide, 0, 0, 149}, {usage::keypad_multiply, 0, 0, 150},
+    {usage::keypad_minus, 0, 0, 142},  {usage::keypad_plus, 0, 0, 144},
+    {usage::print_screen, 0, 0, 114},
+};
+
+// Ctrl with the layout's character of a key: the control characters beyond
+// the letters. Ctrl+2 types character 0.
+struct CtrlCharacter {
+    char character;
+    std::uint8_t code;
+};
+constexpr CtrlCharacter ctrl_characters[] = {
+    {'[', 27}, {'\\', 28}, {']', 29}, {'6', 30}, {'-', 31}, {'2', 0},
+};
+
+template <std::size_t n>
+const SpecialKey* find_key(const SpecialKey (&table)[n], int key) {
+    for (const SpecialKey& special : table) {
         if (special.usage == key) return &special;
     }
     return nullptr;
 }
 
+// AltGr (mod_altgr) is not Alt.
 bool alt_held(unsigned modifiers) { return (modifiers & (mod_left_alt | mod_right_alt)) != 0; }
+
+constexpr PressCode nothing{false, 0};
+constexpr PressCode queue(std::int32_t code) { return {true, code}; }
+constexpr PressCode special(int b) { return {true, special_key_code(b)}; }
 
 // Code page 437 for Latin-1 U+00A0..U+00FF, made with glibc's iconv (CP437);
 // 0 where the page has no such character. U+0080..U+009F are C1 controls,
@@ -131,44 +160,57 @@ int set1_code(int key) {
     return set1_table[static_cast<std::size_t>(key)];
 }
 
-std::int32_t key_press_code(const KeyStroke& press) {
+PressCode key_press(const KeyStroke& press) {
     const unsigned mods = press.modifiers;
     const bool ctrl = (mods & mod_ctrl) != 0;
     const bool shift = (mods & mod_shift) != 0;
     // Alt without Ctrl is the window's own (menu keys, Alt+F4, Alt+Enter);
-    // with Ctrl it is AltGr or a chord of its own, and keys go on as usual.
-    if (alt_held(mods) && !ctrl) return 0;
+    // with Ctrl it is a chord of its own, and keys go on as usual.
+    if (alt_held(mods) && !ctrl) return nothing;
 
     int key = press.usage;
-    if (key >= usage::keypad_1 && key <= usage::keypad_period) {
-        // Num Lock on makes the keypad type digits (they arrive as text);
-        // Shift turns it back into cursor keys for the moment, as on a PC.
-        const bool cursor_keys = ((mods & mod_num_lock) == 0) != shift;
-        if (!cursor_keys) return 0;
-        key = keypad_as_grey[key - usage::keypad_1];
-        if (key == 0) return 0;
-        if (const SpecialKey* special = find_special(key)) {
-            return special_key_code(ctrl ? special->ctrl : special->plain);
-        }
+    if (keypad_types_itself(key)) {
+        // Num Lock makes the keypad type digits and Shift turns that round
+        // for the moment; with Ctrl they are always the cursor keys.
+        const int index = key - usage::keypad_1;
+        const bool cursor_keys = ctrl || ((mods & mod_num_lock) == 0) != shift;
+        if (!cursor_keys) return queue(keypad_digits[index]);
+        key = keypad_as_grey[index];
+        if (key == 0) return special(ctrl ? keypad_5_ctrl : keypad_5_plain);
+        const SpecialKey* grey = find_key(special_keys, key);
+        return special(ctrl ? grey->ctrl : grey->plain);
     }
-    if (const SpecialKey* special = find_special(key)) {
-        const int b = ctrl ? special->ctrl : shift ? special->shift : special->plain;
-        if (b != 0) return special_key_code(b);
+    if (ctrl) {
+        if (const SpecialKey* only = find_key(ctrl_only_keys, key)) return special(only->ctrl);
+    }
+    if (const SpecialKey* special_key = find_key(special_keys, key)) {
+        const int b = ctrl ? special_key->ctrl : shift ? special_key->shift : special_key->plain;
+        if (b != 0) return special(b);
     }
     switch (key) {
-        case usage::escape: return 27;
+        case usage::escape: return queue(27);
         case usage::enter:
-        case usage::keypad_enter: return 13;
-        case usage::backspace: return 8;
-        case usage::tab: return ctrl || shift ? 0 : 9;
+        case usage::keypad_enter: return queue(ctrl ? 10 : 13);
+        case usage::backspace: return queue(ctrl ? 127 : 8);
+        case usage::tab: return ctrl || shift ? nothing : queue(9);
         default: break;
     }
-    if (ctrl && !alt_held(mods)) {
-        if (press.character >= 'a' && press.character <= 'z') return press.character - 'a' + 1;
-        if (press.character == '[') return 27;
+    // Ctrl+Alt characters are the layout's (AltGr on some systems), not
+    // control characters.
+    if (!ctrl || alt_held(mods)) return nothing;
+    if (press.character >= 'a' && press.character <= 'z') return queue(press.character - 'a' + 1);
+    for (const CtrlCharacter& entry : ctrl_characters) {
+        if (press.character == entry.character) return queue(entry.code);
     }
-    return 0;
+    return nothing;
 }
+
+std::int32_t key_press_code(const KeyStroke& press) {
+    const PressCode code = key_press(press);
+    return code.queued ? code.code : 0;
+}
+
+bool keypad_types_itself(int key) { return key >= usage::keypad_1 && key <= usage::keypad_period; }
 
 bool is_full_screen_toggle(const KeyStroke& press) {
     return (press.usage == usage::enter || press.usage == usage::keypad_enter) &&
@@ -185,11 +227,9 @@ std::int32_t typed_char_code(char32_t code_point) {
 
 TypedCodes text_codes(std::string_view utf8, unsigned modifiers) {
     TypedCodes out{};
+    // Alt alone or Ctrl alone types nothing; both together, or AltGr, do.
     const bool ctrl = (modifiers & mod_ctrl) != 0;
-    // Right Alt may be AltGr, whose characters are typed; left Alt never is.
-    const bool left_alt_alone = (modifiers & mod_left_alt) != 0 && !ctrl;
-    const bool ctrl_alone = ctrl && !alt_held(modifiers);
-    if (left_alt_alone || ctrl_alone) return out;
+    if (alt_held(modifiers) != ctrl) return out;
     while (!utf8.empty() && out.count < static_cast<int>(out.codes.size())) {
         const std::int32_t code = typed_char_code(next_code_point(utf8));
         if (code != 0) out.codes[static_cast<std::size_t>(out.count++)] = code;

@@ -4,6 +4,9 @@
 // WindowEvents.
 #include <SDL.h>
 #include <SDL_syswm.h>
+#include <X11/XKBlib.h>
+#include <X11/keysym.h>
+#include <dlfcn.h>
 
 #include <algorithm>
 #include <array>
@@ -11,6 +14,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/key_translate.h"
@@ -59,6 +63,8 @@ struct Backend {
     CursorHandle cursor;
     bool full_screen = false;
     unsigned key_modifiers = 0;  // of the latest key event, for the text it types
+    bool drop_text = false;      // the latest key press was a keypad key that types by itself
+    bool right_alt_is_altgr = false;  // the layout makes right Alt its level-3 shift
     // Activation, followed event by event: focused, not minimised, shown.
     bool focused = false;
     bool minimised = false;
@@ -562,12 +568,49 @@ void switch_full_screen() {
     w.minimised = false;
 }
 
+// Whether the X server's layout puts its level-3 shift (AltGr) or Mode_switch
+// on the right Alt key (the key named RALT), in the current group. SDL 2.26
+// reports that key as right Alt (KMOD_RALT) on every layout, so the server is
+// asked; libX11 is the copy SDL has loaded. False on Wayland, whose SDL names
+// the shift KMOD_MODE itself.
+bool x11_right_alt_is_level3_shift(SDL_Window* window) {
+    Display* display = nullptr;
+    ::Window x_window = 0;
+    if (window == nullptr || !x11_handles(window, display, x_window)) return false;
+    void* library = dlopen("libX11.so.6", RTLD_LAZY | RTLD_NOLOAD);
+    if (library == nullptr) return false;
+    auto get_map = reinterpret_cast<decltype(&XkbGetMap)>(dlsym(library, "XkbGetMap"));
+    auto get_names = reinterpret_cast<decltype(&XkbGetNames)>(dlsym(library, "XkbGetNames"));
+    auto get_state = reinterpret_cast<decltype(&XkbGetState)>(dlsym(library, "XkbGetState"));
+    auto keysym_of = reinterpret_cast<decltype(&XkbKeycodeToKeysym)>(dlsym(library, "XkbKeycodeToKeysym"));
+    auto free_keyboard = reinterpret_cast<decltype(&XkbFreeKeyboard)>(dlsym(library, "XkbFreeKeyboard"));
+    dlclose(library);
+    if (!get_map || !get_names || !get_state || !keysym_of || !free_keyboard) return false;
+    XkbStateRec state{};
+    XkbDescPtr keyboard = get_map(display, 0, XkbUseCoreKbd);
+    if (keyboard == nullptr) return false;
+    bool level3 = false;
+    if (get_state(display, XkbUseCoreKbd, &state) == Success &&
+        get_names(display, XkbKeyNamesMask, keyboard) == Success && keyboard->names != nullptr) {
+        for (int code = keyboard->min_key_code; code <= keyboard->max_key_code; ++code) {
+            if (std::strncmp(keyboard->names->keys[code].name, "RALT", XkbKeyNameLength) != 0) continue;
+            const KeySym sym = keysym_of(display, KeyCode(code), state.group, 0);
+            level3 = sym == XK_ISO_Level3_Shift || sym == XK_Mode_switch;
+            break;
+        }
+    }
+    free_keyboard(keyboard, 0, True);
+    return level3;
+}
+
 unsigned modifiers_of(Uint16 mod) {
     unsigned modifiers = 0;
     if ((mod & KMOD_SHIFT) != 0) modifiers |= mod_shift;
     if ((mod & KMOD_CTRL) != 0) modifiers |= mod_ctrl;
     if ((mod & KMOD_LALT) != 0) modifiers |= mod_left_alt;
-    if ((mod & (KMOD_RALT | KMOD_MODE)) != 0) modifiers |= mod_right_alt;
+    // Right Alt is Alt unless the layout makes it the level-3 shift.
+    if ((mod & KMOD_RALT) != 0) modifiers |= win().right_alt_is_altgr ? mod_altgr : mod_right_alt;
+    if ((mod & KMOD_MODE) != 0) modifiers |= mod_altgr;
     if ((mod & KMOD_NUM) != 0) modifiers |= mod_num_lock;
     return modifiers;
 }
@@ -578,12 +621,16 @@ void handle_key_down(const SDL_KeyboardEvent& event, WindowEvents& events) {
     const KeyStroke press{static_cast<int>(event.keysym.scancode),
                          (sym & SDLK_SCANCODE_MASK) == 0 && sym < 128 ? static_cast<int>(sym) : 0,
                          w.key_modifiers};
+    // SDL's Num Lock flag (in the event) and the X server's (in the text it
+    // makes of the press) can disagree after Num Lock changes outside the
+    // window: the keypad goes by the event alone, its text is dropped.
+    w.drop_text = keypad_types_itself(press.usage);
     if (is_full_screen_toggle(press)) {
         // One switch per press: an auto-repeat of a held Alt+Enter is swallowed.
         if (event.repeat == 0 && is_active(w)) ++events.full_screen_requests;
         return;
     }
-    if (const std::int32_t code = key_press_code(press)) add_key(events, code);
+    if (const PressCode code = key_press(press); code.queued) add_key(events, code.code);
 }
 
 void handle_window_event(const SDL_WindowEvent& event, WindowEvents& events) {
@@ -683,6 +730,11 @@ void window_pump_events(WindowEvents& events) {
     while (SDL_PollEvent(&event) != 0) {
         switch (event.type) {
             case SDL_KEYDOWN:
+                // The layout is asked at each press of right Alt (a rare key),
+                // so a change of layout or group is always seen.
+                if (event.key.keysym.scancode == SDL_SCANCODE_RALT && event.key.repeat == 0) {
+                    w.right_alt_is_altgr = x11_right_alt_is_level3_shift(w.window.get());
+                }
                 w.key_modifiers = modifiers_of(event.key.keysym.mod);
                 handle_key_down(event.key, events);
                 break;
@@ -690,6 +742,8 @@ void window_pump_events(WindowEvents& events) {
                 w.key_modifiers = modifiers_of(event.key.keysym.mod);
                 break;
             case SDL_TEXTINPUT: {
+                // Text follows the key press it comes from.
+                if (std::exchange(w.drop_text, false)) break;
                 const TypedCodes typed = text_codes(event.text.text, w.key_modifiers);
                 for (int i = 0; i < typed.count; ++i) add_key(events, typed.codes[static_cast<std::size_t>(i)]);
                 break;
