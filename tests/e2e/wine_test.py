@@ -1,0 +1,288 @@
+"""scene.exe, the Windows build, under Wine on a real X server (Xvfb with
+openbox): title, size, black before the first frame, the scene's picture,
+ESC, the space bar's end, close requests, full screen, the keys Windows keeps
+for itself, and the key table through real key messages (the key probe).
+
+Run with the Windows tree's programs:
+  python3 wine_test.py --scene scene.exe --assets assets --probe key_probe.exe --wine wine
+The Wine prefix is $WINEPREFIX, else "wineprefix" beside scene.exe, made once
+with wineboot when it is not there yet."""
+
+import argparse
+import os
+import queue
+import shutil
+import subprocess
+import sys
+import threading
+import time
+import unittest
+
+from scene_picture import Picture, Scenery, frame_problem
+from xsession import CLIENT_H, CLIENT_W, SCREEN_H, SCREEN_W, XSession, root_colour, wait_exit
+
+parser = argparse.ArgumentParser()
+parser.add_argument("--scene", required=True)
+parser.add_argument("--assets", required=True)
+parser.add_argument("--probe", required=True)
+parser.add_argument("--wine", default="wine")
+ARGS, rest = parser.parse_known_args()
+sys.argv[1:] = rest
+ARGS.scene = os.path.abspath(ARGS.scene)
+ARGS.assets = os.path.abspath(ARGS.assets)
+ARGS.probe = os.path.abspath(ARGS.probe)
+
+PREFIX = os.environ.get("WINEPREFIX") or os.path.join(os.path.dirname(ARGS.scene), "wineprefix")
+session = None
+scenery = Scenery(ARGS.assets)
+
+
+def wine_env():
+    env = session.env()
+    env["WINEPREFIX"] = PREFIX
+    env["WINEDEBUG"] = "-all"
+    env["WINEDLLOVERRIDES"] = "mscoree,mshtml="  # no offer to install Mono or Gecko
+    return env
+
+
+def wineserver():
+    beside = os.path.join(os.path.dirname(os.path.realpath(shutil.which(ARGS.wine) or ARGS.wine)),
+                          "wineserver")
+    return beside if os.path.exists(beside) else "wineserver"
+
+
+def make_prefix():
+    if os.path.exists(os.path.join(PREFIX, "system.reg")):
+        return
+    env = dict(os.environ, WINEPREFIX=PREFIX, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
+    env.pop("DISPLAY", None)
+    subprocess.run([ARGS.wine, "wineboot", "-i"], env=env, check=True, timeout=300,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    subprocess.run([wineserver(), "-w"], env=env, check=False, timeout=60)
+
+
+def setUpModule():
+    global session
+    make_prefix()
+    session = XSession().__enter__()
+
+
+def tearDownModule():
+    session.close()
+    # The prefix's wineserver lingers a few seconds after its last program.
+    subprocess.run([wineserver(), "-k"], env=dict(os.environ, WINEPREFIX=PREFIX), check=False,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+class WineTest(unittest.TestCase):
+    def launch(self, executable=None):
+        folder = session.scene_dir(ARGS.assets, name=self.id().rsplit(".", 1)[-1])
+        proc = session.start([ARGS.wine, executable or ARGS.scene], cwd=folder, env=wine_env())
+        self.addCleanup(lambda: proc.poll() is None and proc.kill())
+        # Wine sets _NET_WM_PID to the process's own pid.
+        return proc, session.find_window(proc.pid, timeout=20)
+
+    def assert_escape_exits_0(self, proc, window):
+        session.activate(window)
+        session.key("Escape")
+        self.assertEqual(wait_exit(proc, 5), 0, proc.stderr.read().decode(errors="replace"))
+
+    def wait_geometry(self, window, expected):
+        deadline = time.monotonic() + 5
+        while (got := session.geometry(window)) != tuple(expected):
+            self.assertLess(time.monotonic(), deadline, f"geometry {got}, expected {expected}")
+            time.sleep(0.05)
+
+    def whole_frame(self, window, tries=50):
+        """A screenshot of the client area that shows a whole frame of the scene."""
+        x, y, _, _ = session.geometry(window)
+        for _ in range(tries):
+            picture = Picture(session.shot(x, y, CLIENT_W, CLIENT_H), (x, y))
+            if not picture.is_black():
+                return picture
+            time.sleep(0.05)
+        self.fail("the client area stayed black")
+
+    def test_title_is_the_executable_name_without_its_last_extension(self):
+        copy = os.path.join(session.tmp, "my.demo.exe")
+        shutil.copy(ARGS.scene, copy)
+        proc, window = self.launch(copy)
+        self.assertEqual(session.prop(window, "WM_NAME"), 'WM_NAME(STRING) = "my.demo"')
+        self.assertIn('= "my.demo"', session.prop(window, "_NET_WM_NAME"))
+        self.assert_escape_exits_0(proc, window)
+
+    def test_client_area_800x600_centred_active_not_on_top(self):
+        proc, window = self.launch()
+        x, y, width, height = session.geometry(window)
+        self.assertEqual((width, height), (CLIENT_W, CLIENT_H))
+        left, right, top, bottom = session.frame_extents(window)
+        # The program centres its whole frame as Windows draws it; the window
+        # manager's decoration may differ in size, but not by more than itself.
+        self.assertLessEqual(abs(x + width / 2 - SCREEN_W / 2), max(left, right) + 1)
+        self.assertLessEqual(abs(y + height / 2 - SCREEN_H / 2), top + bottom + 1)
+        self.assertNotIn("_NET_WM_STATE_ABOVE", session.prop(window, "_NET_WM_STATE"))
+        deadline = time.monotonic() + 3
+        while session.run(["xdotool", "getactivewindow"], check=False).strip() != str(window):
+            self.assertLess(time.monotonic(), deadline, "the new window did not get the focus")
+            time.sleep(0.05)
+        self.assert_escape_exits_0(proc, window)
+
+    def test_window_is_black_until_a_frame_is_drawn(self):
+        # The key probe opens the display through the same backend and never
+        # draws: from the moment its frame appears, its client area is black.
+        proc = session.start([ARGS.wine, ARGS.probe], env=wine_env())
+        self.addCleanup(lambda: proc.poll() is None and proc.kill())
+        root = root_colour()
+        shots = 0
+        deadline = time.monotonic() + 20
+        while shots < 20:
+            self.assertLess(time.monotonic(), deadline, "the window never appeared")
+            ids = session.run(["xdotool", "search", "--onlyvisible", "--pid", str(proc.pid)],
+                              check=False).split()
+            if not ids:
+                continue
+            x, y, width, height = session.geometry(int(ids[-1]))
+            if (width, height) != (CLIENT_W, CLIENT_H):
+                continue
+            shot = session.shot(x, y, width, height)
+            if root in shot.colours(x, y, width, height, step=50):
+                continue  # not mapped yet
+            shots += 1
+            self.assertEqual(shot.colours(x, y, width, height, step=9), {0}, f"shot {shots}")
+
+    def test_picture_is_the_scene_and_moves(self):
+        # The same frames the Linux build shows: the background at one scroll
+        # offset with both ships where their wobble can put them, pixel for pixel.
+        proc, window = self.launch()
+        first = self.whole_frame(window)
+        self.assertIsNone(frame_problem(scenery, first))
+        deadline = time.monotonic() + 5
+        while (second := self.whole_frame(window)).bgr == first.bgr:
+            self.assertLess(time.monotonic(), deadline, "the picture stands still")
+        self.assertIsNone(frame_problem(scenery, second))
+        self.assertNotEqual(scenery.frame_number(first), scenery.frame_number(second))
+        self.assert_escape_exits_0(proc, window)
+
+    def test_space_makes_it_end_by_itself_with_0(self):
+        proc, window = self.launch()
+        self.whole_frame(window)
+        session.activate(window)
+        session.key_down("space")
+        time.sleep(0.3)
+        session.key_up("space")
+        self.assertEqual(wait_exit(proc, 20), 0, proc.stderr.read().decode(errors="replace"))
+
+    def test_close_request_keeps_the_window_and_the_program(self):
+        proc, window = self.launch()
+        session.run(["wmctrl", "-i", "-c", hex(window)])
+        time.sleep(1.0)
+        self.assertIsNone(proc.poll(), "the close request ended the program")
+        self.assertIn(str(window), session.run(["xdotool", "search", "--onlyvisible", "--pid",
+                                                str(proc.pid)], check=False).split())
+        self.assert_escape_exits_0(proc, window)
+
+    def test_alt_enter_switches_to_full_screen_and_back(self):
+        proc, window = self.launch()
+        windowed = session.geometry(window)
+        session.activate(window)
+        session.key("alt+Return")
+        self.wait_geometry(window, (0, 0, SCREEN_W, SCREEN_H))
+        time.sleep(0.3)
+        # The picture scaled by 1.6 to 1280x960, with black bars of 32 lines.
+        shot = session.shot()
+        self.assertEqual(shot.colours(0, 0, SCREEN_W, 32, step=5), {0})
+        self.assertEqual(shot.colours(0, SCREEN_H - 32, SCREEN_W, 32, step=5), {0})
+        self.assertGreater(len(shot.colours(0, 40, SCREEN_W, SCREEN_H - 80, step=13)), 50)
+        session.key("alt+Return")
+        self.wait_geometry(window, windowed)
+        self.assertIsNone(proc.poll())
+        self.assert_escape_exits_0(proc, window)
+
+    def test_alt_f4_f10_and_alt_keep_the_window_and_open_no_menu(self):
+        proc, window = self.launch()
+        session.activate(window)
+        for keys in ("alt+F4", "F10", "alt"):
+            session.key(keys)
+            time.sleep(0.5)
+            self.assertIsNone(proc.poll(), f"{keys} ended the program")
+        # Had F10 or Alt opened the window menu, it would take this ESC.
+        self.assert_escape_exits_0(proc, window)
+
+
+class KeyProbeTest(unittest.TestCase):
+    """The key table through real key messages: each case types its keys,
+    then the marker ` (code 96), and compares what read_key gave before it."""
+
+    MARKER_LINE = "key 96"
+
+    @classmethod
+    def setUpClass(cls):
+        cls.proc = session.start([ARGS.wine, ARGS.probe], env=wine_env())
+        cls.lines = queue.Queue()
+        threading.Thread(target=lambda: [cls.lines.put(l.decode().strip()) for l in cls.proc.stdout],
+                         daemon=True).start()
+        if cls.lines.get(timeout=30) != "ready":
+            raise RuntimeError("the probe did not open its window")
+        cls.window = session.find_window(cls.proc.pid, timeout=20)
+        session.activate(cls.window)
+
+    @classmethod
+    def tearDownClass(cls):
+        if cls.proc.poll() is None:
+            cls.proc.kill()
+
+    def read_until_marker(self):
+        session.run(["xdotool", "key", "grave"])
+        got = []
+        deadline = time.monotonic() + 5
+        while True:
+            try:
+                line = self.lines.get(timeout=max(deadline - time.monotonic(), 0.01))
+            except queue.Empty:
+                self.fail(f"the marker key never arrived; read {got}")
+            if line == self.MARKER_LINE:
+                return got
+            got.append(line)
+
+    def test_key_table_rows(self):
+        self.assertEqual(self.read_until_marker(), [], "keys left over")
+        cases = [
+            # Characters beyond the US layout (e acute to 130, the euro sign
+            # dropped) are left to the unit tests, which check the table
+            # against Windows' own code page 437 under Wine: xdotool types
+            # them through a key it maps for the moment, and Wine, which
+            # reads the keymap at its own pace, often misses that key.
+            ("a", [[97]]), ("shift+a", [[65]]), ("space", [[32]]),
+            ("Escape", [[27]]), ("Return", [[13]]), ("ctrl+Return", [[10]]),
+            ("BackSpace", [[8]]), ("Tab", [[9]]), ("shift+Tab", [[255, 15]]),
+            ("ctrl+a", [[1]]), ("ctrl+bracketleft", [[27]]),
+            ("Up", [[255, 72]]), ("KP_Up", [[255, 72]]), ("ctrl+Up", [[255, 141]]),
+            ("F1", [[255, 59]]), ("shift+F1", [[255, 84]]), ("F11", [[255, 133]]),
+            ("Delete", [[255, 83]]), ("F10", []), ("shift+F10", [[255, 93]]),
+            ("alt+x", []), ("alt+F4", []),
+        ]
+        for keys, expected in cases:
+            with self.subTest(keys=keys):
+                session.run(["xdotool", "key", keys])
+                got = self.read_until_marker()
+                self.assertEqual([[int(b) for b in line.split()[1:]] for line in got
+                                  if line.startswith("key ")], expected)
+
+    def test_space_held_is_key_down_57_and_close_is_a_key(self):
+        self.assertEqual(self.read_until_marker(), [], "keys left over")
+        session.key_down("space")
+        time.sleep(0.3)
+        session.key_up("space")
+        time.sleep(0.2)
+        got = self.read_until_marker()
+        self.assertIn("space 1", got)
+        self.assertEqual(got[-1], "space 0")
+        self.assertLess(got.index("space 1"), got.index("space 0"))
+        session.run(["wmctrl", "-i", "-c", hex(self.window)])
+        time.sleep(0.3)
+        self.assertEqual(self.read_until_marker(), ["key 255 107"])
+        self.assertIsNone(self.proc.poll())
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
