@@ -78,6 +78,7 @@ struct Backend {
     // reports it only after the map, and the window is centred again then.
     std::array<int, 4> centred_borders{};
     bool manager_needs_resize = false;  // see insist_on_maximise
+    bool pumped = false;  // events pumped in this pass already (window_read_keyboard)
 };
 
 Backend& win() {
@@ -715,8 +716,10 @@ bool window_read_keyboard(std::uint8_t* key_state) {
     // SDL's key state only moves when events are pumped; pumping here reads
     // the keyboard as it is now rather than as of the previous pass, so a
     // press reaches key_down one pass (10 ms or more) sooner. The events stay
-    // queued for window_pump_events.
+    // queued for window_pump_events, which then takes them without pumping
+    // again: one trip to the server per pass.
     SDL_PumpEvents();
+    win().pumped = true;
     const Uint8* held = SDL_GetKeyboardState(&count);
     if (held == nullptr) return false;
     key_state_from_usages(held, count, key_state);
@@ -726,8 +729,9 @@ bool window_read_keyboard(std::uint8_t* key_state) {
 void window_pump_events(WindowEvents& events) {
     Backend& w = win();
     events.active = is_active(w);
+    if (!std::exchange(w.pumped, false)) SDL_PumpEvents();
     SDL_Event event;
-    while (SDL_PollEvent(&event) != 0) {
+    while (SDL_PeepEvents(&event, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0) {
         switch (event.type) {
             case SDL_KEYDOWN:
                 // The layout is asked at each press of right Alt (a rare key),
