@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "core/key_translate.h"
+#include "core/scale_row.h"
 #include "display/window.h"
 #include "sdl/window_sdl.h"
 #include "sdl/wayland_buffers.h"
@@ -254,8 +255,8 @@ void place_picture(int width, int height) {
     p.height = !w.full_screen ? window_height : wide ? height : int(std::int64_t(width) * window_height / window_width);
     p.x = (width - p.width) / 2;
     p.y = (height - p.height) / 2;
-    w.source_column.resize(std::size_t(std::max(p.width, 0)));
-    for (int x = 0; x < p.width; ++x) w.source_column[std::size_t(x)] = int(std::int64_t(x) * window_width / p.width);
+    w.source_column.resize(std::size_t(std::max(p.width, 1)));
+    scale_columns(window_width, std::max(p.width, 1), w.source_column.data());
 }
 
 Pixel* row_of(const Image& target, int y) { return target.pixels + std::ptrdiff_t(y) * target.stride; }
@@ -287,8 +288,7 @@ SDL_Rect place_lines(const Image& target, const Pixel* frame, int first, int las
             std::memcpy(out, row_of(target, p.y + y - 1) + p.x, std::size_t(p.width) * sizeof(Pixel));
             continue;
         }
-        const Pixel* in = frame + std::ptrdiff_t(line) * window_width;
-        for (int x = 0; x < p.width; ++x) out[x] = in[w.source_column[std::size_t(x)]];
+        scale_row(frame + std::ptrdiff_t(line) * window_width, window_width, out, w.source_column.data(), p.width);
         previous_line = line;
     }
     return {p.x, p.y + y0, p.width, y1 - y0};
