@@ -10,6 +10,7 @@ packages=(
   clang libclang-rt-14-dev
   xvfb openbox xdotool x11-utils wmctrl python3 python3-pil strace
   i3-wm xfwm4 xfconf dbus-daemon fluxbox fonts-dejavu-core sway grim wtype
+  g++-mingw-w64-x86-64-posix wine64 wine
 )
 if [[ "${1:-}" == "--run-only" ]]; then
   packages=(build-essential cmake ninja-build pkg-config libsdl2-dev)
