@@ -382,28 +382,62 @@ LineRange reference_disc(const Image& s, std::int64_t cx, std::int64_t cy, float
     return top > bottom ? LineRange{0, -1} : LineRange{int(top), int(bottom)};
 }
 
+// Two surfaces of one size over the backdrop, one for fill_disc and one for
+// the step-by-step algorithm.
+struct DiscPair {
+    int w, h;
+    std::vector<Pixel> fast, slow;
+    DiscPair(int width, int height) : w(width), h(height), fast(std::size_t(w) * h), slow(std::size_t(w) * h) {}
+
+    // radius and aspect as fill_circle takes them.
+    void expect_same(float radius, float aspect, std::int64_t cx, std::int64_t cy) {
+        const float a = aspect <= 1.0f ? radius : radius / aspect;
+        const float b = aspect <= 1.0f ? radius * aspect : radius;
+        std::fill(fast.begin(), fast.end(), backdrop);
+        std::fill(slow.begin(), slow.end(), backdrop);
+        const LineRange got = fill_disc(Image{w, h, 32, w, fast.data()}, cx, cy, a, b, black);
+        const LineRange want = reference_disc(Image{w, h, 32, w, slow.data()}, cx, cy, a, b, black);
+        ASSERT_TRUE(fast == slow) << "radius " << radius << " aspect " << aspect << " at (" << cx << ", " << cy
+                              << ") on " << w << "x" << h << ": " << std::count(slow.begin(), slow.end(), black)
+                              << " pixels expected, " << std::count(fast.begin(), fast.end(), black) << " drawn";
+        EXPECT_EQ(got.first, want.first);
+        EXPECT_EQ(got.last, want.last);
+    }
+};
+
 TEST(FillDisc, MatchesTheStepByStepAlgorithmForManyRadiiAndPlaces) {
-    constexpr int w = 800, h = 600;
-    std::vector<Pixel> fast(w * h), slow(w * h);
-    const Image fast_surface{w, h, 32, w, fast.data()};
-    const Image slow_surface{w, h, 32, w, slow.data()};
-    const float radii[] = {0.4f, 1.0f, 1.5f, 2.0f, 3.0f, 5.5f, 7.9f, 8.0f, 8.5f, 13.0f, 40.25f, 100.0f, 333.3f, 1000.0f};
-    const float aspects[] = {1.0f, 0.5f, 0.3f, 1.7f, 4.0f};
-    const std::int64_t centres[][2] = {{400, 300}, {0, 0},    {799, 599}, {-8, 300},  {3, -20},    {790, 610},
-                                       {-500, 300}, {400, -900}, {1200, 50}, {400, 1100}, {-30, -30}, {830, 630}};
+    DiscPair screen(800, 600);
+    const float radii[] = {0.4f, 1.0f, 1.5f, 2.0f, 3.0f, 5.5f, 7.9f, 8.0f, 8.5f, 13.0f, 27.6589f, 40.25f, 100.0f, 333.3f, 1000.0f};
+    const float aspects[] = {1.0f, 0.5f, 0.3f, 1.7f, 4.0f, 20.0f};
+    const std::int64_t centres[][2] = {{400, 300}, {0, 0},     {799, 599}, {-8, 300},  {3, -20},   {790, 610},
+                                       {-500, 300}, {400, -900}, {1200, 50}, {400, 1100}, {-30, -30}, {830, 630},
+                                       {400, -31},  {400, 630}};
     for (const float radius : radii) {
         for (const float aspect : aspects) {
-            const float a = aspect <= 1.0f ? radius : radius / aspect;
-            const float b = aspect <= 1.0f ? radius * aspect : radius;
             for (const auto& c : centres) {
-                std::fill(fast.begin(), fast.end(), backdrop);
-                std::fill(slow.begin(), slow.end(), backdrop);
-                const LineRange got = fill_disc(fast_surface, c[0], c[1], a, b, black);
-                const LineRange want = reference_disc(slow_surface, c[0], c[1], a, b, black);
-                ASSERT_EQ(fast, slow) << "radius " << radius << " aspect " << aspect << " at (" << c[0] << ", "
-                                      << c[1] << ")";
-                EXPECT_EQ(got.first, want.first);
-                EXPECT_EQ(got.last, want.last);
+                screen.expect_same(radius, aspect, c[0], c[1]);
+                if (::testing::Test::HasFatalFailure()) return;
+            }
+        }
+    }
+}
+
+// A tall ellipse (aspect above 1, so a < b) takes its spans further from the
+// centre line than b, since trunc(a * a) undercounts the vertical step: every
+// centre line from far above the surface to far below it, on a small surface
+// whose edges behave as the screen's do.
+TEST(FillDisc, TallEllipsesMatchTheStepByStepAlgorithmWithTheCentreOffTheSurface) {
+    DiscPair surface(64, 48);
+    const float radii[] = {1.0f, 1.5f, 8.0f, 13.0f, 27.6589f, 40.25f};
+    const float aspects[] = {1.2f, 1.7f, 4.0f, 20.0f, 27.0f};
+    for (const float radius : radii) {
+        for (const float aspect : aspects) {
+            const std::int64_t reach = std::int64_t(3 * radius) + 2;
+            for (const std::int64_t cx : {32, -1, 64}) {
+                for (std::int64_t cy = -reach; cy < surface.h + reach; ++cy) {
+                    surface.expect_same(radius, aspect, cx, cy);
+                    if (::testing::Test::HasFatalFailure()) return;
+                }
             }
         }
     }

@@ -168,10 +168,15 @@ LineRange fill_disc(const Image& dest, std::int64_t cx, std::int64_t cy, float a
     std::int64_t xl = truncate(double(cx) - ad);
     std::int64_t xr = truncate(double(cx) + ad);
 
-    // Spans stay within the first one's columns and within b (+1 for the
-    // error term's rounding) of the centre line: when those miss the surface,
-    // nothing can be drawn and the loop need not run.
-    const std::int64_t reach = truncate(bd) + 1;
+    // Spans stay within the first one's columns, and within 2b + 1 lines of
+    // the centre line: when those miss the surface, nothing can be drawn and
+    // the loop need not run. The line bound is not b: A = trunc(a * a) can be
+    // near a * a / 2 when a is small (a tall ellipse), and k grows while
+    //   A (k - 1) k < d0 + (what the steps add) <= B a + B a a,
+    // so (k - 1)^2 < 2 B (a + 1) / a <= 4 B <= 4 b * b for a >= 1 (for a < 1
+    // no step is taken and only the centre line is drawn). One more line
+    // covers the rounding of d0 = trunc(B * a).
+    const std::int64_t reach = truncate(2.0 * bd) + 2;
     const bool can_draw = xr >= 0 && xl <= last_column && cy + reach >= 0 && cy - reach <= last_row;
 
     auto span = [&](std::int64_t row) {
