@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -224,49 +225,85 @@ const KeyCase key_cases[] = {
     {0x80123456, false}, {0x00000000, false}, {0xFF000000, false}, {0xFFFFFFFF, false},
 };
 
-// Both row kernels (the dispatched fast one and the baseline one), on rows of
-// every length up to 40 and at every alignment, so vector bodies and tails
-// meet every kind of pixel.
-class KeyRule : public ::testing::TestWithParam<bool> {
+// Every kernel set the processor runs, on rows of every length up to 40 and
+// some longer ones, at every destination alignment within 64 bytes and four
+// source alignments, so vector heads, bodies and tails meet every kind of pixel.
+class RowKernelRule : public ::testing::TestWithParam<CopyKernels> {
 protected:
-    void SetUp() override { use_baseline_keyed_copy(GetParam()); }
-    void TearDown() override { use_baseline_keyed_copy(false); }
+    void SetUp() override { ASSERT_TRUE(force_copy_kernels(GetParam())); }
+    void TearDown() override { use_fastest_copy_kernels(); }
 };
 
-TEST_P(KeyRule, SkipsKeyWhateverTheTopByteAndClearsTheTopByteOfTheRest) {
+std::vector<int> row_widths() {
+    std::vector<int> widths;
+    for (int width = 1; width <= 40; ++width) widths.push_back(width);
+    for (const int width : {47, 48, 63, 64, 65, 79, 80, 81, 127, 128, 129, 200, 233, 800}) widths.push_back(width);
+    return widths;
+}
+
+TEST_P(RowKernelRule, OpaqueCopiesAllBitsAndKeyedSkipsKeyWhateverTheTopByteAndClearsTheRest) {
+    EXPECT_EQ(current_copy_kernels(), GetParam());
     constexpr int n = int(std::size(key_cases));
-    constexpr int surface_width = 64;
+    constexpr int surface_width = 832;
+    constexpr Pixel untouched = 0x5A5A5A5A;
     std::vector<Pixel> screen(surface_width * 4);
     const Image surface{surface_width, 4, 32, surface_width, screen.data()};
-    for (int width = 1; width <= 40; ++width) {
-        for (int shift = 0; shift < 8; ++shift) {
-            TestImage row(width, 2);
-            for (int j = 0; j < 2; ++j) {
-                for (int i = 0; i < width; ++i) row.at(i, j) = key_cases[(i * 5 + j * 3 + shift) % n].source;
-            }
-            std::fill(screen.begin(), screen.end(), 0x5A5A5A5Au);
-            const LineRange rows = copy_keyed(surface, row.image, shift, 1);
-            EXPECT_EQ(rows.first, 1);
-            EXPECT_EQ(rows.last, 2);
-            for (int j = 0; j < 2; ++j) {
-                for (int i = 0; i < width; ++i) {
-                    const KeyCase& k = key_cases[(i * 5 + j * 3 + shift) % n];
-                    const Pixel expected = k.skipped ? 0x5A5A5A5Au : (k.source & 0x00FFFFFF);
-                    ASSERT_EQ(screen[(j + 1) * surface_width + shift + i], expected)
-                        << "width " << width << " shift " << shift << " source " << std::hex << k.source;
+    for (const bool keyed : {false, true}) {
+        for (const int width : row_widths()) {
+            for (int source_shift = 0; source_shift < 4; ++source_shift) {
+                // Two rows of `width` pixels starting source_shift pixels into a buffer.
+                std::vector<Pixel> source(std::size_t(width) * 2 + 4);
+                const Image row{width, 2, 32, width, source.data() + source_shift};
+                auto source_pixel = [&](int i, int j) { return key_cases[(i * 5 + j * 3 + source_shift) % n].source; };
+                for (int j = 0; j < 2; ++j) {
+                    for (int i = 0; i < width; ++i) row.pixels[j * width + i] = source_pixel(i, j);
+                }
+                for (int shift = 0; shift < 16 && shift + width <= surface_width; ++shift) {
+                    std::fill(screen.begin(), screen.end(), untouched);
+                    const LineRange rows = (keyed ? copy_keyed : copy_opaque)(surface, row, shift, 1);
+                    EXPECT_EQ(rows.first, 1);
+                    EXPECT_EQ(rows.last, 2);
+                    std::ptrdiff_t skipped = 0;
+                    for (int j = 0; j < 2; ++j) {
+                        for (int i = 0; i < width; ++i) {
+                            const Pixel p = source_pixel(i, j);
+                            const bool skip = keyed && (p & 0xFFFFFF) == 0xFF00FF;
+                            skipped += skip;
+                            const Pixel expected = !keyed ? p : skip ? untouched : (p & 0x00FFFFFF);
+                            ASSERT_EQ(screen[(j + 1) * surface_width + shift + i], expected)
+                                << (keyed ? "keyed" : "opaque") << " width " << width << " shift " << shift
+                                << " source shift " << source_shift << " source " << std::hex << p;
+                        }
+                    }
+                    // Nothing outside the picture's rectangle is touched.
+                    ASSERT_EQ(std::count(screen.begin(), screen.end(), untouched),
+                              std::ptrdiff_t(surface_width * 4 - 2 * width) + skipped)
+                        << (keyed ? "keyed" : "opaque") << " width " << width << " shift " << shift;
                 }
             }
-            // Nothing outside the picture's rectangle is touched.
-            EXPECT_EQ(std::count(screen.begin(), screen.end(), 0x5A5A5A5Au),
-                      std::ptrdiff_t(surface_width * 4 - 2 * width) +
-                          std::count_if(row.pixels.begin(), row.pixels.end(),
-                                        [](Pixel p) { return (p & 0xFFFFFF) == 0xFF00FF; }));
         }
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(BothKernels, KeyRule, ::testing::Values(false, true),
-                         [](const auto& info) { return info.param ? "baseline" : "dispatched"; });
+INSTANTIATE_TEST_SUITE_P(EveryKernelThisProcessorRuns, RowKernelRule,
+                         ::testing::ValuesIn(available_copy_kernels().begin(), available_copy_kernels().end()),
+                         [](const auto& info) { return std::string(copy_kernels_name(info.param)); });
+
+TEST(CopyKernelSeam, ListsBaselineLastAndRefusesWhatItLacks) {
+    const auto kernels = available_copy_kernels();
+    ASSERT_FALSE(kernels.empty());
+    EXPECT_EQ(kernels.back(), CopyKernels::sse2);
+    EXPECT_EQ(current_copy_kernels(), kernels.front());
+    for (const CopyKernels k : {CopyKernels::avx512, CopyKernels::avx2, CopyKernels::sse2}) {
+        const bool listed = std::find(kernels.begin(), kernels.end(), k) != kernels.end();
+        EXPECT_EQ(force_copy_kernels(k), listed) << copy_kernels_name(k);
+        if (listed) {
+            EXPECT_EQ(current_copy_kernels(), k);
+        }
+    }
+    use_fastest_copy_kernels();
+    EXPECT_EQ(current_copy_kernels(), kernels.front());
+}
 
 // ---------------------------------------------------------------- the disc
 

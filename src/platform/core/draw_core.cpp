@@ -4,18 +4,11 @@
 #include "core/draw_core.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
-#include <cstring>
 
-#if defined(__x86_64__)
-#include <immintrin.h>
-#endif
+#include "core/copy_kernels.h"
 
 namespace {
-
-constexpr Pixel colour_bits = 0x00FFFFFF;
-constexpr Pixel key_colour = transparent_colour & colour_bits;
 
 // Far enough outside any surface that a clamped position draws nothing, and
 // small enough that adding an image size or a radius cannot overflow.
@@ -30,74 +23,6 @@ constexpr LineRange no_rows{0, -1};
 Pixel* surface_row(const Image& s, int row) { return s.pixels + row * s.stride; }
 
 const Pixel* image_row(const Image& image, int row) { return image.pixels + row * image.stride; }
-
-// The portable row kernel: SSE2 is part of every x86-64. Pixels under the
-// key are rewritten with the value they already hold, so the row can be
-// processed four pixels at a time without masked stores.
-void keyed_row_baseline(Pixel* dst, const Pixel* src, int count) {
-    int i = 0;
-#if defined(__x86_64__)
-    const __m128i bits = _mm_set1_epi32(int(colour_bits));
-    const __m128i key = _mm_set1_epi32(int(key_colour));
-    for (; i + 4 <= count; i += 4) {
-        const __m128i p = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i)), bits);
-        const __m128i skip = _mm_cmpeq_epi32(p, key);
-        const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + i));
-        const __m128i out = _mm_or_si128(_mm_and_si128(skip, d), _mm_andnot_si128(skip, p));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), out);
-    }
-#endif
-    for (; i < count; ++i) {
-        const Pixel p = src[i] & colour_bits;
-        if (p != key_colour) dst[i] = p;
-    }
-}
-
-#if defined(__x86_64__)
-// Eight pixels at a time with a masked store: key pixels are simply not
-// written, so the destination is never read and the kernel has no branch
-// that ship outlines could mispredict. The row's tail uses the same masks.
-__attribute__((target("avx2"))) void keyed_row_avx2(Pixel* dst, const Pixel* src, int count) {
-    const __m256i bits = _mm256_set1_epi32(int(colour_bits));
-    const __m256i key = _mm256_set1_epi32(int(key_colour));
-    int i = 0;
-    for (; i + 8 <= count; i += 8) {
-        const __m256i p =
-            _mm256_and_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i)), bits);
-        const __m256i skip = _mm256_cmpeq_epi32(p, key);
-        _mm256_maskstore_epi32(reinterpret_cast<int*>(dst + i), _mm256_xor_si256(skip, _mm256_set1_epi32(-1)), p);
-    }
-    if (i < count) {
-        const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
-        const __m256i in_row = _mm256_cmpgt_epi32(_mm256_set1_epi32(count - i), lanes);
-        const __m256i p =
-            _mm256_and_si256(_mm256_maskload_epi32(reinterpret_cast<const int*>(src + i), in_row), bits);
-        const __m256i skip = _mm256_cmpeq_epi32(p, key);
-        _mm256_maskstore_epi32(reinterpret_cast<int*>(dst + i), _mm256_andnot_si256(skip, in_row), p);
-    }
-}
-#endif
-
-using KeyedRow = void (*)(Pixel*, const Pixel*, int);
-
-KeyedRow fastest_keyed_row() {
-#if defined(__x86_64__)
-    __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx2")) return keyed_row_avx2;
-#endif
-    return keyed_row_baseline;
-}
-
-std::atomic<KeyedRow> chosen_keyed_row{nullptr};
-
-KeyedRow keyed_row() {
-    KeyedRow row = chosen_keyed_row.load(std::memory_order_relaxed);
-    if (row == nullptr) {
-        row = fastest_keyed_row();
-        chosen_keyed_row.store(row, std::memory_order_relaxed);
-    }
-    return row;
-}
 
 LineRange rows_of(const ClipRect& c) {
     if (c.height == 0) return no_rows;
@@ -137,25 +62,20 @@ std::int64_t round_position(float v) {
 
 LineRange copy_opaque(const Image& dest, const Image& image, std::int64_t px, std::int64_t py) {
     const ClipRect c = clip_to_surface(dest, image.width, image.height, px, py);
-    const std::size_t bytes = std::size_t(c.width) * sizeof(Pixel);
-    for (int j = 0; j < c.height; ++j) {
-        std::memcpy(surface_row(dest, c.dest_y + j) + c.dest_x, image_row(image, c.src_y + j) + c.src_x,
-                    bytes);
-    }
-    return rows_of(c);
-}
-
-LineRange copy_keyed(const Image& dest, const Image& image, std::int64_t px, std::int64_t py) {
-    const ClipRect c = clip_to_surface(dest, image.width, image.height, px, py);
-    const KeyedRow row = keyed_row();
+    const RowKernel row = row_kernels().opaque;
     for (int j = 0; j < c.height; ++j) {
         row(surface_row(dest, c.dest_y + j) + c.dest_x, image_row(image, c.src_y + j) + c.src_x, c.width);
     }
     return rows_of(c);
 }
 
-void use_baseline_keyed_copy(bool baseline) {
-    chosen_keyed_row.store(baseline ? keyed_row_baseline : fastest_keyed_row());
+LineRange copy_keyed(const Image& dest, const Image& image, std::int64_t px, std::int64_t py) {
+    const ClipRect c = clip_to_surface(dest, image.width, image.height, px, py);
+    const RowKernel row = row_kernels().keyed;
+    for (int j = 0; j < c.height; ++j) {
+        row(surface_row(dest, c.dest_y + j) + c.dest_x, image_row(image, c.src_y + j) + c.src_x, c.width);
+    }
+    return rows_of(c);
 }
 
 LineRange fill_disc(const Image& dest, std::int64_t cx, std::int64_t cy, float a, float b,

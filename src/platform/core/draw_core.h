@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/copy_kernels.h"
 #include "core/line_range.h"
 #include "platform.h"
 
@@ -34,9 +35,8 @@ LineRange copy_opaque(const Image& dest, const Image& image, std::int64_t px, st
 // the others with the top byte cleared.
 LineRange copy_keyed(const Image& dest, const Image& image, std::int64_t px, std::int64_t py);
 
-// For tests: limits copy_keyed to instructions every x86-64 has (true), or
-// lets it pick the fastest the processor offers again (false).
-void use_baseline_keyed_copy(bool baseline);
+// Both copies run the row kernels of copy_kernels.h: tests and benchmarks
+// force each set through it.
 
 // The span-by-span filled ellipse around (cx, cy) with radii a and b. Returns
 // the rows to mark: trunc(cy - b)..trunc(cy + b) limited to the surface.
