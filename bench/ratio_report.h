@@ -26,7 +26,9 @@ inline void print_ratio(const BenchTimes& times, int label_width, const std::str
 // Console output as usual, keeping each benchmark's CPU time per call (the
 // median when repeated); once every run is done, hands them to print_ratios.
 // CPU time, because the machine is shared: wall time would count the
-// moments another process ran.
+// moments another process ran. A benchmark on manual time times only part
+// of each iteration (leaving out a pause, say) and measures that part's CPU
+// time itself: its manual time is kept.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
     explicit RatioReporter(void (*print_ratios)(const BenchTimes&)) : print_ratios_(print_ratios) {}
@@ -38,8 +40,9 @@ public:
             const bool aggregate = run.run_type == Run::RT_Aggregate;
             if (aggregate && run.aggregate_name != "median") continue;
             if (!aggregate && run.repetitions > 1) continue;
+            const bool manual = run.run_name.time_type == "manual_time";
             times_[run.run_name.function_name + (run.run_name.args.empty() ? "" : "/" + run.run_name.args)] =
-                run.GetAdjustedCPUTime();
+                manual ? run.GetAdjustedRealTime() : run.GetAdjustedCPUTime();
         }
     }
 
