@@ -429,7 +429,9 @@ bool window_open(const char* title, const Pixel* frame, std::string& reason) {
     place_picture(w);
     // The pause between passes needs the system's 1 ms timer tick.
     w.timer_period = timeBeginPeriod(1) == TIMERR_NOERROR;
-    // No screen saver and no display sleep while the window is open.
+    // No screen saver and no display sleep while the window is open. The
+    // thread's execution state rather than the desktop's saver setting: the
+    // system lifts it by itself should the program end without closing.
     SetThreadExecutionState(ES_CONTINUOUS | ES_DISPLAY_REQUIRED);
     ShowWindow(window, SW_SHOW);
     UpdateWindow(window);
