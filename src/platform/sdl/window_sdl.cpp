@@ -80,6 +80,7 @@ struct Backend {
     std::array<int, 4> centred_borders{};
     bool manager_needs_resize = false;  // see insist_on_maximise
     bool pumped = false;  // events pumped in this pass already (window_read_keyboard)
+    int passes_off_size = 0;  // see keep_window_size
 };
 
 Backend& win() {
@@ -393,6 +394,27 @@ void centre_unmapped_window(SDL_Window* window) {
     centre_window(window, {extents[2], extents[0], extents[3], extents[1]}, false);
 }
 
+// Passes between two requests for 800x600 while a manager keeps the window
+// at another size: the request is repeated, so the window returns to its
+// size as soon as the manager allows (a tiling manager never does).
+constexpr int window_size_wanted = 10;
+
+void keep_window_size() {
+    Backend& w = win();
+    Display* display = nullptr;
+    ::Window x_window = 0;
+    int width = 0, height = 0;
+    if (w.full_screen || !w.window || !x11_handles(w.window.get(), display, x_window)) return;
+    SDL_GetWindowSize(w.window.get(), &width, &height);
+    if (width == window_width && height == window_height) {
+        w.passes_off_size = 0;
+        return;
+    }
+    if (++w.passes_off_size < window_size_wanted) return;
+    w.passes_off_size = 0;
+    x11::request_size(display, x_window, window_width, window_height);
+}
+
 // Centres the window again when SDL learns of a decoration other than the
 // one it was centred with (a manager that did not say in advance).
 void follow_decoration() {
@@ -651,13 +673,7 @@ void handle_window_event(const SDL_WindowEvent& event, WindowEvents& events) {
             // to be 800x600 again, which it gets as soon as the manager allows.
             w.clear_surface = true;
             events.repaint = true;
-            if (!w.full_screen && (event.data1 != window_width || event.data2 != window_height)) {
-                Display* display = nullptr;
-                ::Window x_window = 0;
-                if (x11_handles(w.window.get(), display, x_window)) {
-                    x11::request_size(display, x_window, window_width, window_height);
-                }
-            }
+            w.passes_off_size = window_size_wanted;  // ask at once
             break;
         case SDL_WINDOWEVENT_MAXIMIZED:
             // Full screen takes the place of a maximised window.
@@ -760,6 +776,7 @@ void window_pump_events(WindowEvents& events) {
         }
     }
     follow_decoration();
+    keep_window_size();
 }
 
 void window_switch_full_screen() {
