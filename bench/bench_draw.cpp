@@ -164,10 +164,17 @@ struct SdlScene {
     SdlSurface bad_keyed = sdl_wrap(data().bad_ship->pixels, 233, 250, data().bad_ship->stride);
     Image* art_image = data().bad_ship_art ? data().bad_ship_art : data().bad_ship;
     SdlSurface art_keyed = sdl_wrap(art_image->pixels, 233, 250, art_image->stride);
+    // The same ships run-length encoded: SDL skips transparent runs whole.
+    SdlSurface bad_rle = sdl_wrap(data().bad_ship->pixels, 233, 250, data().bad_ship->stride);
+    SdlSurface art_rle = sdl_wrap(art_image->pixels, 233, 250, art_image->stride);
     SdlScene() {
         SDL_SetColorKey(good_keyed.get(), SDL_TRUE, transparent_colour);
         SDL_SetColorKey(bad_keyed.get(), SDL_TRUE, transparent_colour);
         SDL_SetColorKey(art_keyed.get(), SDL_TRUE, transparent_colour);
+        for (SDL_Surface* rle : {bad_rle.get(), art_rle.get()}) {
+            SDL_SetColorKey(rle, SDL_TRUE, transparent_colour);
+            SDL_SetSurfaceRLE(rle, 1);
+        }
     }
 };
 
@@ -361,6 +368,15 @@ void BM_ship_sdl_keyed_blit(benchmark::State& state) {
     }
 }
 
+void BM_ship_sdl_rle_blit(benchmark::State& state) {
+    if (bench_ship(state) == nullptr) return;
+    SDL_Surface* ship = state.range(0) == 0 ? sdl_scene().bad_rle.get() : sdl_scene().art_rle.get();
+    for (auto _ : state) {
+        sdl_blit(ship, bad_x, bad_y);
+        benchmark::ClobberMemory();
+    }
+}
+
 // ---------------------------------------------------------------- the disc
 
 void BM_disc_memset_spans(benchmark::State& state) {
@@ -498,6 +514,7 @@ BENCHMARK(BM_ship_memcpy_rows)->Arg(0)->Arg(1);
 BENCHMARK(BM_ship_put_transparent)->Apply(each_picture_and_kernel);
 BENCHMARK(BM_ship_pixman_over)->Arg(0)->Arg(1);
 BENCHMARK(BM_ship_sdl_keyed_blit)->Arg(0)->Arg(1);
+BENCHMARK(BM_ship_sdl_rle_blit)->Arg(0)->Arg(1);
 BENCHMARK(BM_disc_memset_spans);
 BENCHMARK(BM_disc_fill_circle);
 BENCHMARK(BM_frame_memcpy);
@@ -543,6 +560,8 @@ void print_ratios(const BenchTimes& t) {
         per_kernel("  put_transparent / row memcpy   (goal <= 1.0)", ours, memcpy_rows);
         print_ratio(t, w, "  pixman OVER / row memcpy", "BM_ship_pixman_over/" + picture, memcpy_rows);
         print_ratio(t, w, "  SDL keyed blit / row memcpy", "BM_ship_sdl_keyed_blit/" + picture, memcpy_rows);
+        print_ratio(t, w, "  SDL run-length keyed blit / row memcpy", "BM_ship_sdl_rle_blit/" + picture,
+                    memcpy_rows);
         print_ratio(t, w, "  pixman OVER / put_transparent   (goal >= 2)", "BM_ship_pixman_over/" + picture,
                     ours + "/" + fastest);
         print_ratio(t, w, "  SDL keyed blit / put_transparent (goal >= 4)", "BM_ship_sdl_keyed_blit/" + picture,
