@@ -60,22 +60,25 @@ std::int64_t round_position(float v) {
     return d > 0.0 ? truncate(d + 0.5) : truncate(d - 0.5);
 }
 
-LineRange copy_opaque(const Image& dest, const Image& image, std::int64_t px, std::int64_t py) {
+namespace {
+
+// The clipped rows of `image`, each through `row`.
+LineRange copy_rows(const Image& dest, const Image& image, std::int64_t px, std::int64_t py, RowKernel row) {
     const ClipRect c = clip_to_surface(dest, image.width, image.height, px, py);
-    const RowKernel row = row_kernels().opaque;
     for (int j = 0; j < c.height; ++j) {
         row(surface_row(dest, c.dest_y + j) + c.dest_x, image_row(image, c.src_y + j) + c.src_x, c.width);
     }
     return rows_of(c);
 }
 
+}  // namespace
+
+LineRange copy_opaque(const Image& dest, const Image& image, std::int64_t px, std::int64_t py) {
+    return copy_rows(dest, image, px, py, row_kernels().opaque);
+}
+
 LineRange copy_keyed(const Image& dest, const Image& image, std::int64_t px, std::int64_t py) {
-    const ClipRect c = clip_to_surface(dest, image.width, image.height, px, py);
-    const RowKernel row = row_kernels().keyed;
-    for (int j = 0; j < c.height; ++j) {
-        row(surface_row(dest, c.dest_y + j) + c.dest_x, image_row(image, c.src_y + j) + c.src_x, c.width);
-    }
-    return rows_of(c);
+    return copy_rows(dest, image, px, py, row_kernels().keyed);
 }
 
 LineRange fill_disc(const Image& dest, std::int64_t cx, std::int64_t cy, float a, float b,
