@@ -1,32 +1,30 @@
 """The real scene under a real X server (Xvfb with openbox): the scrolling
 picture with both ships, the shot fired by the space bar and the program
 ending by itself after the bad ship's fall, ESC during the fall, and what a
-missing background or missing ship pictures look like."""
+background that cannot be read or missing ship pictures look like.
+
+Motion is checked in frames, never in seconds: a picture's scroll offset is
+its frame number, the shot's position counts the frames since the space bar,
+and the program is stopped (SIGSTOP) and let on a frame at a time wherever
+the test must see each frame."""
 
 import os
-import random
-import struct
 import time
 import unittest
 
-from xsession import CLIENT_H, CLIENT_W, XSession, parse_args, wait_exit
+from scene_picture import (BAD_BASE_Y, BAD_CORNERS, FALL_STEP, FRAMES_FROM_KEY_TO_END,
+                           FRAMES_FROM_KEY_TO_HIT, FREE_ROWS, MAGENTA, SHOT_VX, SHOT_X, SHOT_Y,
+                           Picture, Scenery, find_disc, find_ship, frame_problem, shot_rise)
+from xsession import XSession, parse_args, pause, resume, step, wait_exit
 
 ARGS = parse_args()
 session = None
-
-MAGENTA = 0xFF00FF
-FRAME_PAUSE_S = 0.018
-FRAMES_FROM_KEY_TO_END = 171
-# Rows the ships never reach: the bad ship's top wobbles between 120 and 140
-# and it is 250 rows high; the good ship ends higher still.
-FREE_ROWS = range(400, CLIENT_H)
-# Top-left corners the wobble can give each ship: base +-5 in x, +-10 in y.
-GOOD_CORNERS = [(x, y) for x in range(55, 66) for y in range(100, 121)]
-BAD_CORNERS = [(x, y) for x in range(475, 486) for y in range(120, 141)]
+scenery = None
 
 
 def setUpModule():
-    global session
+    global session, scenery
+    scenery = Scenery(ARGS.assets)
     session = XSession().__enter__()
 
 
@@ -34,217 +32,203 @@ def tearDownModule():
     session.close()
 
 
-def read_bmp(path):
-    """Rows (top first) of 0xRRGGBB values of an uncompressed 8, 24 or 32-bit BMP."""
-    with open(path, "rb") as f:
-        data = f.read()
-    offset, = struct.unpack_from("<I", data, 10)
-    header, width, height, _, bpp, compression = struct.unpack_from("<IiiHHI", data, 14)
-    assert compression == 0 and bpp in (8, 24, 32), (path, bpp, compression)
-    palette = []
-    if bpp == 8:
-        count, = struct.unpack_from("<I", data, 46)
-        base = 14 + header
-        for i in range(count or 256):
-            b, g, r = data[base + 4 * i: base + 4 * i + 3]
-            palette.append((r << 16) | (g << 8) | b)
-    stride = (width * bpp // 8 + 3) // 4 * 4
-    rows = []
-    for y in range(abs(height)):
-        file_row = abs(height) - 1 - y if height > 0 else y
-        o = offset + file_row * stride
-        if bpp == 8:
-            rows.append([palette[data[o + x]] for x in range(width)])
-        else:
-            step = bpp // 8
-            rows.append([(data[o + step * x + 2] << 16) | (data[o + step * x + 1] << 8)
-                         | data[o + step * x] for x in range(width)])
-    return rows
-
-
-class Client:
-    """One screenshot of the client area as rows of 0xRRGGBB."""
-
-    def __init__(self, origin):
-        x, y = origin
-        shot = session.shot(x, y, CLIENT_W, CLIENT_H)
-        self.rows = [[shot.pixel(x + c, y + r) for c in range(CLIENT_W)] for r in range(CLIENT_H)]
-
-
-def find_scroll(client, background):
-    """The scroll offset at which the free rows show the background, or None."""
-    row = FREE_ROWS[len(FREE_ROWS) // 2]
-    columns = range(0, CLIENT_W, 7)
-    for s in range(CLIENT_W):
-        if all(client.rows[row][c] == background[row][(c - s) % CLIENT_W] for c in columns):
-            return s
-    return None
-
-
-def opaque_points(ship, count=300):
-    """A fixed sample of the ship picture's non-magenta pixels."""
-    points = [(i, j) for j, line in enumerate(ship) for i, p in enumerate(line) if p != MAGENTA]
-    return random.Random(5).sample(points, min(count, len(points)))
-
-
-def find_ship(client, ship, corners):
-    """The corner among `corners` where the ship's sampled pixels all show."""
-    sample = opaque_points(ship)
-    for cx, cy in corners:
-        shown = [(i, j) for i, j in sample if 0 <= cy + j < CLIENT_H]
-        if len(shown) >= 30 and all(client.rows[cy + j][cx + i] == ship[j][i] for i, j in shown):
-            return cx, cy
-    return None
-
-
-def expected_frame(background_rows, scroll, ships):
-    """The background at `scroll`, then each (picture, corner), magenta left out."""
-    if background_rows is None:
-        frame = [[MAGENTA] * CLIENT_W for _ in range(CLIENT_H)]
-    else:
-        frame = [[line[(c - scroll) % CLIENT_W] for c in range(CLIENT_W)]
-                 for line in background_rows]
-    for picture, (cx, cy) in ships:
-        for j, line in enumerate(picture):
-            if not 0 <= cy + j < CLIENT_H:
-                continue
-            for i, p in enumerate(line):
-                if p != MAGENTA and 0 <= cx + i < CLIENT_W:
-                    frame[cy + j][cx + i] = p
-    return frame
-
-
-def differences(client, frame):
-    return sum(1 for r in range(CLIENT_H) for c in range(CLIENT_W)
-               if client.rows[r][c] != frame[r][c])
-
-
-def find_disc(origin):
-    """Centre (in client coordinates) of a whole radius-8 black disc where the
-    shot flies before the hit, or None. One small screenshot, to be quick."""
-    ox, oy = origin
-    left, top, width, height = 230, 245, 280, 70
-    shot = session.shot(ox + left, oy + top, width, height)
-
-    def black(c, r):
-        return shot.pixel(ox + c, oy + r) == 0
-
-    half_widths = [8, 8, 8, 7, 7, 6, 5, 4, 2]
-    for cy in range(top + 8, top + height - 8):
-        for cx in range(left + 8, left + width - 8):
-            if black(cx, cy) and all(black(cx + dx, cy + dy) for dy in range(-8, 9)
-                                     for dx in range(-half_widths[abs(dy)],
-                                                     half_widths[abs(dy)] + 1)):
-                return cx, cy
-    return None
+def picture(origin):
+    return Picture(session.shot(origin[0], origin[1], 800, 600), origin)
 
 
 class SceneTest(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.background = read_bmp(os.path.join(ARGS.assets, "background.bmp"))
-        cls.good = read_bmp(os.path.join(ARGS.assets, "goodship.bmp"))
-        cls.bad = read_bmp(os.path.join(ARGS.assets, "badship.bmp"))
-
-    def launch(self, missing=()):
+    def launch(self, missing=(), replace=None):
+        """Starts the scene in a folder of its own, without the `missing`
+        pictures and with `replace` (a name and a maker such as os.mkfifo) in
+        place of one; returns once the window shows its first picture."""
         folder = session.scene_dir(ARGS.assets, name=self.id().rsplit(".", 1)[-1])
         for name in missing:
             os.remove(os.path.join(folder, name))
+        if replace:
+            name, make = replace
+            os.remove(os.path.join(folder, name))
+            make(os.path.join(folder, name))
         proc = session.start([ARGS.scene], cwd=folder)
         self.addCleanup(lambda: proc.poll() is None and proc.kill())
         window = session.find_window(proc.pid)
         session.activate(window)
         x, y, _, _ = session.geometry(window)
-        time.sleep(0.3)  # past the black of the first moments
-        return proc, (x, y)
+        origin = (x, y)
+        deadline = time.monotonic() + 10
+        while picture(origin).is_black():
+            self.assertLess(time.monotonic(), deadline, "the window shows no picture")
+            self.assertIsNone(proc.poll(), "the program ended before its first picture")
+            time.sleep(0.01)
+        return proc, origin
 
-    def press_space(self):
-        """Holds space long enough for a display pass to see it; returns the press time."""
-        session.key_down("space")
-        pressed = time.monotonic()
-        time.sleep(0.1)
-        session.key_up("space")
-        return pressed
+    def frame(self, pic):
+        frame = scenery.frame_number(pic)
+        self.assertIsNotNone(frame, "the free rows do not show the background at one scroll offset")
+        return frame
 
-    def assert_frame(self, client, background, ships):
-        scroll = find_scroll(client, background or [[MAGENTA] * CLIENT_W] * CLIENT_H)
-        self.assertIsNotNone(scroll, "the rows below the ships do not show the background")
-        placed = []
-        for picture, corners in ships:
-            corner = find_ship(client, picture, corners)
-            self.assertIsNotNone(corner, "a ship is not where its wobble can put it")
-            placed.append((picture, corner))
-        self.assertEqual(differences(client, expected_frame(background, scroll, placed)), 0)
-        return scroll
+    def assert_frame(self, pic, ships=True, magenta=False):
+        self.assertIsNone(frame_problem(scenery, pic, ships, magenta))
 
-    def assert_ends_by_the_fall(self, proc, pressed):
-        code = wait_exit(proc, 10)
-        ended = time.monotonic()
+    def assert_exits_0(self, proc, timeout=10):
+        code = wait_exit(proc, timeout)
+        if code is None:
+            proc.kill()
+            proc.wait()
+            self.fail("the program did not end")
         self.assertEqual(code, 0, proc.stderr.read().decode())
-        self.assertGreaterEqual(ended - pressed, FRAMES_FROM_KEY_TO_END * FRAME_PAUSE_S)
 
-    def assert_disc_flies(self, origin):
-        """A whole disc shows near the shot's start within the first frames."""
-        deadline = time.monotonic() + 0.5
-        while time.monotonic() < deadline:
-            disc = find_disc(origin)
+    def fire(self, proc):
+        """Holds space long enough for a display pass to see it, then stops
+        the program; the key goes up while it is stopped."""
+        session.key_down("space")
+        time.sleep(0.1)
+        self.assertTrue(pause(proc.pid), "the program ended")
+        session.key_up("space")
+
+    def follow_shot(self, proc, origin):
+        """From the stopped program just after the space bar, a frame at a
+        time until the shot has hit: every disc seen must lie on the shot's
+        path, as far along it as the scroll has moved since the key's frame.
+        Returns that frame's number (modulo 800); the program stays stopped."""
+        flight = []  # (frame, disc centre), in the order seen
+        first = None
+        while True:
+            pic = picture(origin)
+            frame = self.frame(pic)
+            first = frame if first is None else first
+            disc = find_disc(pic)
             if disc:
-                return disc
-        self.fail("no disc seen after the space bar")
+                flight.append((frame, disc))
+            elif flight:
+                break
+            else:
+                self.assertLess((frame - first) % 800, 30, "no disc after the space bar")
+            self.assertTrue(step(proc.pid), "the program ended while the shot flew")
+        # The frames a disc spends on its way: x gives them exactly, for the
+        # start's wobble is less than half of one frame's 15 columns.
+        flown = [round((cx - SHOT_X) / SHOT_VX) for _, (cx, _) in flight]
+        self.assertEqual(flown, sorted(flown), flight)
+        self.assertGreaterEqual(len(set(flown)), 2, f"the disc was seen in one frame only: {flight}")
+        key_frames = {(frame - k) % 800 for (frame, _), k in zip(flight, flown)}
+        self.assertEqual(len(key_frames), 1,
+                         f"the scroll and the shot disagree on the frames gone by: {flight}")
+        starts = [(cx - SHOT_VX * k, cy - shot_rise(k)) for (_, (cx, cy)), k in zip(flight, flown)]
+        for axis, centre, wobble in ((0, SHOT_X, 5), (1, SHOT_Y, 10)):
+            values = [start[axis] for start in starts]
+            self.assertLessEqual(max(values) - min(values), 2, f"not one path: {flight}")
+            self.assertLessEqual(abs(values[0] - centre), wobble + 2, f"path from {starts[0]}")
+        key_frame = key_frames.pop()
+        self.assertLess(max(flown), FRAMES_FROM_KEY_TO_HIT, "a disc after the hit")
+        self.assertGreaterEqual((frame - key_frame) % 800, FRAMES_FROM_KEY_TO_HIT,
+                                "the disc vanished before the hit")
+        return key_frame
+
+    def assert_bad_ship_fallen(self, pic, frames_after_key):
+        """The bad ship as far down as one fall step a frame since the hit puts it."""
+        steps = frames_after_key - FRAMES_FROM_KEY_TO_HIT + 1
+        corners = [(x, BAD_BASE_Y + FALL_STEP * steps + dy)
+                   for dy in range(-10, 11) for x in range(475, 486)]
+        self.assertIsNotNone(find_ship(pic, scenery.bad, corners),
+                             f"the bad ship is not where {steps} fall steps put it")
+
+    def run_until(self, proc, origin, key_frame, frames_after_key):
+        """Lets the stopped program run until a picture shows at least that many
+        frames after the key's, then stops it; returns the picture and its count."""
+        resume(proc.pid)
+        seen = 0
+        deadline = time.monotonic() + 20
+        while seen < frames_after_key:
+            self.assertLess(time.monotonic(), deadline, f"stuck {seen} frames after the key")
+            self.assertIsNone(proc.poll(), f"the program ended {seen} frames after the key")
+            pic = picture(origin)
+            frame = scenery.frame_number(pic)
+            if frame is not None:
+                later = (frame - key_frame) % 800
+                self.assertGreaterEqual(later, seen, "the frames went backwards")
+                seen = later
+        self.assertTrue(pause(proc.pid), "the program ended")
+        pic = picture(origin)
+        return pic, (self.frame(pic) - key_frame) % 800
+
+    def assert_ends_by_the_fall(self, proc, origin, key_frame, ships=True):
+        """From well before the end of the fall, a frame at a time: the frames
+        go on until the one that takes the bad ship to the bottom, and no further."""
+        pic, later = self.run_until(proc, origin, key_frame, FRAMES_FROM_KEY_TO_END - 40)
+        if ships:
+            self.assert_bad_ship_fallen(pic, later)
+        last = later
+        while step(proc.pid):
+            frame = scenery.frame_number(picture(origin))
+            if frame is None:
+                break  # the window is going
+            later = (frame - key_frame) % 800
+            self.assertGreaterEqual(later, last, "the frames went backwards")
+            self.assertLessEqual(later, FRAMES_FROM_KEY_TO_END, "frames after the fall's end")
+            last = later
+        resume(proc.pid)
+        self.assert_exits_0(proc)
+        # Each step presents the newest frame or the one before; the end may
+        # come in the step after.
+        self.assertGreaterEqual(last, FRAMES_FROM_KEY_TO_END - 2, "ended before the fall did")
 
     def test_scrolling_picture_with_both_ships(self):
         proc, origin = self.launch()
-        first = Client(origin)
-        t1 = time.monotonic()
-        s1 = self.assert_frame(first, self.background,
-                               [(self.good, GOOD_CORNERS), (self.bad, BAD_CORNERS)])
-        time.sleep(0.5)
-        second = Client(origin)
-        elapsed = time.monotonic() - t1
-        s2 = self.assert_frame(second, self.background,
-                               [(self.good, GOOD_CORNERS), (self.bad, BAD_CORNERS)])
-        moved = (s1 - s2) % CLIENT_W  # to the left, one column a frame
-        self.assertGreaterEqual(moved, 1)
-        self.assertLessEqual(moved, elapsed / FRAME_PAUSE_S + 1)
+        first = picture(origin)
+        self.assert_frame(first)
+        deadline = time.monotonic() + 5
+        while (second := picture(origin)).bgr == first.bgr:
+            self.assertLess(time.monotonic(), deadline, "the picture stands still")
+        self.assert_frame(second)
+        # Frame numbers count from the first frame, so the offset moves left.
+        self.assertLess(0, self.frame(first))
+        self.assertLess(self.frame(first), self.frame(second))
         self.assertIsNone(proc.poll())
 
     def test_space_fires_and_the_program_ends_by_itself(self):
         # The held space bar reaches the scene as scan code 57 through key_down.
         proc, origin = self.launch()
-        pressed = self.press_space()
-        cx, cy = self.assert_disc_flies(origin)
-        self.assertTrue(255 <= cx <= 480 and 270 - 10 <= cy <= 290, (cx, cy))
-        self.assert_ends_by_the_fall(proc, pressed)
+        self.fire(proc)
+        key_frame = self.follow_shot(proc, origin)
+        self.assert_ends_by_the_fall(proc, origin, key_frame)
 
     def test_escape_during_the_fall_ends_at_once(self):
         proc, origin = self.launch()
-        pressed = self.press_space()
-        time.sleep(1.2)  # the hit comes some 15 frames after the key
-        falling = find_ship(Client(origin), self.bad,
-                            [(x, y) for y in range(141, CLIENT_H) for x in range(475, 486)])
-        self.assertIsNotNone(falling, "the bad ship is not falling")
-        self.assertIsNone(proc.poll())
-        session.key("Escape")
-        typed = time.monotonic()
-        self.assertEqual(wait_exit(proc, 2), 0, proc.stderr.read().decode())
-        ended = time.monotonic()
-        self.assertLess(ended - typed, 0.5)
-        self.assertLess(ended - pressed, FRAMES_FROM_KEY_TO_END * FRAME_PAUSE_S,
-                        "it ended no earlier than the fall would have")
+        self.fire(proc)
+        key_frame = self.follow_shot(proc, origin)
+        pic, stopped_at = self.run_until(proc, origin, key_frame, FRAMES_FROM_KEY_TO_HIT + 30)
+        self.assert_bad_ship_fallen(pic, stopped_at)
+        session.key("Escape")  # waits in the stopped program's queue
+        resume(proc.pid)
+        last = stopped_at
+        deadline = time.monotonic() + 10
+        while proc.poll() is None and time.monotonic() < deadline:
+            frame = scenery.frame_number(picture(origin))
+            if frame is not None:
+                last = max(last, (frame - key_frame) % 800)
+        self.assert_exits_0(proc)
+        # One key is read a frame, after a display pass has queued it.
+        self.assertLessEqual(last, stopped_at + 3, "frames went on after ESC")
 
-    def test_missing_background_shows_magenta_behind_the_ships(self):
-        proc, origin = self.launch(missing=["background.bmp"])
-        client = Client(origin)
-        self.assert_frame(client, None, [(self.good, GOOD_CORNERS), (self.bad, BAD_CORNERS)])
-        self.assertEqual({p for r in FREE_ROWS for p in client.rows[r]}, {MAGENTA})
-        self.assertIsNone(proc.poll())
+    def test_background_that_cannot_be_read_shows_magenta_behind_the_ships(self):
+        cases = {"missing": None, "a folder": os.mkdir, "a named pipe nobody writes to": os.mkfifo}
+        for name, make in cases.items():
+            with self.subTest(name):
+                if make:
+                    proc, origin = self.launch(replace=("background.bmp", make))
+                else:
+                    proc, origin = self.launch(missing=["background.bmp"])
+                pic = picture(origin)
+                self.assert_frame(pic, magenta=True)
+                self.assertEqual(pic.colours(FREE_ROWS), {MAGENTA})
+                session.key("Escape")
+                self.assert_exits_0(proc)
 
     def test_missing_ships_are_invisible_and_the_run_goes_on(self):
         proc, origin = self.launch(missing=["goodship.bmp", "badship.bmp"])
-        self.assert_frame(Client(origin), self.background, [])
-        pressed = self.press_space()
-        self.assert_disc_flies(origin)
-        self.assert_ends_by_the_fall(proc, pressed)
+        self.assert_frame(picture(origin), ships=False)
+        self.fire(proc)
+        key_frame = self.follow_shot(proc, origin)
+        self.assert_ends_by_the_fall(proc, origin, key_frame, ships=False)
 
 
 if __name__ == "__main__":

@@ -142,6 +142,16 @@ class Shot:
                 found.add(self.pixel(col, row))
         return found
 
+    def bgr(self, x, y, width, height):
+        """A screen rectangle's pixels as bytes, blue, green and red for each,
+        rows top first."""
+        first = (y - self.y) * self._stride + (x - self.x) * 4
+        block = bytearray().join(
+            self._data[first + r * self._stride:first + r * self._stride + width * 4]
+            for r in range(height))
+        del block[3::4]
+        return bytes(block)
+
 
 class XSession:
     def __init__(self, wm="openbox"):
@@ -361,18 +371,18 @@ class XSession:
         self.procs.append(proc)
         return proc
 
-    def scene_dir(self, assets, name="scene-run", fifo_for=None):
-        """A working folder with the three bitmaps; fifo_for names one that is
-        a named pipe instead, so the program blocks in start-up reading it."""
+    def scene_dir(self, assets, name="scene-run"):
+        """A working folder with the three bitmaps, put back as they are in
+        assets whatever a test left in their place."""
         folder = os.path.join(self.tmp, name)
         os.makedirs(folder, exist_ok=True)
         for bmp in ("background.bmp", "goodship.bmp", "badship.bmp"):
             path = os.path.join(folder, bmp)
-            if os.path.lexists(path):
+            if os.path.isdir(path) and not os.path.islink(path):
+                os.rmdir(path)
+            elif os.path.lexists(path):
                 os.remove(path)
-            if bmp == fifo_for:
-                os.mkfifo(path)
-            elif os.path.exists(os.path.join(assets, bmp)):
+            if os.path.exists(os.path.join(assets, bmp)):
                 shutil.copy(os.path.join(assets, bmp), path)
         return folder
 
@@ -495,6 +505,54 @@ class XSession:
         self._x.XFree.argtypes = [ctypes.c_void_p]
         self._x.XFree(info)
         return state
+
+
+def _thread_states(pid):
+    """The state letters of a process's threads, its main thread's first."""
+    states = []
+    try:
+        tids = sorted(os.listdir(f"/proc/{pid}/task"), key=lambda tid: tid != str(pid))
+        for tid in tids:
+            with open(f"/proc/{pid}/task/{tid}/stat") as f:
+                states.append(f.read().rpartition(")")[2].split()[0])
+    except (FileNotFoundError, ProcessLookupError):
+        pass
+    return states
+
+
+def pause(pid):
+    """Stops a process (SIGSTOP) and waits until each of its threads has
+    stopped, so its window shows what it last presented. False if it has
+    already ended."""
+    try:
+        os.kill(pid, signal.SIGSTOP)
+    except ProcessLookupError:
+        return False
+    deadline = time.monotonic() + 10
+    while True:
+        states = _thread_states(pid)
+        if not states or states[0] in ("Z", "X"):
+            return False
+        if all(state in ("T", "t") for state in states):
+            return True
+        if time.monotonic() > deadline:
+            raise RuntimeError(f"pid {pid} did not stop: {states}")
+        time.sleep(0.001)
+
+
+def resume(pid):
+    try:
+        os.kill(pid, signal.SIGCONT)
+    except ProcessLookupError:
+        pass
+
+
+def step(pid):
+    """Lets a stopped process run for a moment, about a frame's work of the
+    scene at most, and stops it again; False if it ended meanwhile."""
+    resume(pid)
+    time.sleep(0.004)
+    return pause(pid)
 
 
 def wait_exit(proc, timeout):
