@@ -4,8 +4,8 @@ to find the scroll offset, the frame number it gives, the ships, the shot's
 disc, or the whole frame they make together.
 
 The scroll moves one column a frame from offset 0, so the frame numbered n
-(the first is 1) shows offset -n modulo 800: a picture's scroll offset is its
-frame number modulo 800.
+(the first is 1) shows offset -n modulo 800: the background column at the
+picture's left edge is its frame number modulo 800.
 """
 
 import os

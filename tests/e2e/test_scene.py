@@ -3,7 +3,7 @@ picture with both ships, the shot fired by the space bar and the program
 ending by itself after the bad ship's fall, ESC during the fall, and what a
 background that cannot be read or missing ship pictures look like.
 
-Motion is checked in frames, never in seconds: a picture's scroll offset is
+Motion is checked in frames, never in seconds: a picture's scroll offset gives
 its frame number, the shot's position counts the frames since the space bar,
 and the program is stopped (SIGSTOP) and let on a frame at a time wherever
 the test must see each frame."""
@@ -12,10 +12,10 @@ import os
 import time
 import unittest
 
-from scene_picture import (BAD_BASE_Y, BAD_CORNERS, FALL_STEP, FRAMES_FROM_KEY_TO_END,
+from scene_picture import (BAD_BASE_Y, FALL_STEP, FRAMES_FROM_KEY_TO_END,
                            FRAMES_FROM_KEY_TO_HIT, FREE_ROWS, MAGENTA, SHOT_VX, SHOT_X, SHOT_Y,
                            Picture, Scenery, find_disc, find_ship, frame_problem, shot_rise)
-from xsession import XSession, parse_args, pause, resume, step, wait_exit
+from xsession import CLIENT_H, CLIENT_W, XSession, parse_args, pause, resume, step, wait_exit
 
 ARGS = parse_args()
 session = None
@@ -33,7 +33,7 @@ def tearDownModule():
 
 
 def picture(origin):
-    return Picture(session.shot(origin[0], origin[1], 800, 600), origin)
+    return Picture(session.shot(origin[0], origin[1], CLIENT_W, CLIENT_H), origin)
 
 
 class SceneTest(unittest.TestCase):
