@@ -149,7 +149,10 @@ TEST(EndProgram, ClosesInOrderAndExitsWithItsCode) {
                 std::lock_guard<std::mutex> guard(display().lock);
                 headless_window().pending.full_screen_requests = 1;
             }
-            while (!headless_window().full_screen) sleep_ms(1);
+            for (bool switched = false; !switched; sleep_ms(1)) {
+                std::lock_guard<std::mutex> guard(display().lock);
+                switched = headless_window().full_screen;
+            }
             lock_screen();
             lock_screen();
             end_program(7);
