@@ -17,7 +17,7 @@ import tempfile
 import time
 import unittest
 
-from xsession import (CLIENT_H, CLIENT_W, ROOT_RGB, background_rows, parse_args,
+from xsession import (CLIENT_H, CLIENT_W, ROOT_RGB, background_rows, kill_all, parse_args,
                       picture_scroll, wait_exit)
 
 ARGS = parse_args()
@@ -157,17 +157,7 @@ class Sway:
         return PpmShot(data, x, y)
 
     def close(self):
-        for proc in reversed(self.procs):
-            if proc.poll() is None:
-                proc.kill()
-        for proc in reversed(self.procs):
-            try:
-                proc.wait(timeout=10)
-            except subprocess.TimeoutExpired:
-                pass
-            for stream in (proc.stdout, proc.stderr):
-                if stream:
-                    stream.close()
+        kill_all(self.procs)
         shutil.rmtree(self.tmp, ignore_errors=True)
 
 

@@ -331,17 +331,7 @@ class XSession:
         if self._dpy:
             self._x.XCloseDisplay(self._dpy)
             self._dpy = None
-        for proc in reversed(self.procs):
-            if proc.poll() is None:
-                proc.kill()
-        for proc in reversed(self.procs):
-            try:
-                proc.wait(timeout=10)
-            except subprocess.TimeoutExpired:
-                pass
-            for stream in (proc.stdout, proc.stderr):
-                if stream:
-                    stream.close()
+        kill_all(self.procs)
         self.procs.clear()
         if getattr(self, "_displayfd", None) is not None:
             os.close(self._displayfd)
@@ -553,6 +543,21 @@ def step(pid):
     resume(pid)
     time.sleep(0.004)
     return pause(pid)
+
+
+def kill_all(procs):
+    """Kills every process started (the newest first) and waits for each."""
+    for proc in reversed(procs):
+        if proc.poll() is None:
+            proc.kill()
+    for proc in reversed(procs):
+        try:
+            proc.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            pass
+        for stream in (proc.stdout, proc.stderr):
+            if stream:
+                stream.close()
 
 
 def wait_exit(proc, timeout):

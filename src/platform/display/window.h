@@ -49,7 +49,6 @@ void window_present(const Pixel* frame, int first, int last);
 // after every pump and switch, before it presents again.
 Pixel* window_frame_memory();
 
-
 // Sets key_state's 128 entries (by set-1 make code) from the keys held now;
 // false, the entries untouched, when the keyboard cannot be read.
 bool window_read_keyboard(std::uint8_t* key_state);

@@ -4,9 +4,6 @@
 // WindowEvents.
 #include <SDL.h>
 #include <SDL_syswm.h>
-#include <X11/XKBlib.h>
-#include <X11/keysym.h>
-#include <dlfcn.h>
 
 #include <algorithm>
 #include <array>
@@ -472,7 +469,18 @@ bool open_wayland_buffers(SDL_Window* window) {
     return wayland::open_buffers(info.info.wl.display, info.info.wl.surface);
 }
 
-void present(const Pixel* frame, int first, int last);
+void present(const Pixel* frame, int first, int last) {
+    Backend& w = win();
+    if (w.surface_path) {
+        present_to_surface(frame, first, last);
+    } else if (w.buffer_path) {
+        present_to_buffers(frame, first, last);
+    } else {
+        const SDL_Rect lines{0, first, window_width, last - first + 1};
+        SDL_UpdateTexture(w.texture.get(), &lines, frame + first * window_width, frame_pitch);
+        draw_picture();
+    }
+}
 
 // The window showing the current frame, shown and raised, with the way of
 // presenting that suits where it runs.
@@ -535,18 +543,6 @@ bool set_up(const char* title, bool full_screen, const Pixel* frame, std::string
     return true;
 }
 
-void present(const Pixel* frame, int first, int last) {
-    Backend& w = win();
-    if (w.surface_path) {
-        present_to_surface(frame, first, last);
-    } else if (w.buffer_path) {
-        present_to_buffers(frame, first, last);
-    } else {
-        const SDL_Rect lines{0, first, window_width, last - first + 1};
-        SDL_UpdateTexture(w.texture.get(), &lines, frame + first * window_width, frame_pitch);
-        draw_picture();
-    }
-}
 
 bool is_active(const Backend& w) { return w.focused && !w.minimised && w.shown; }
 
@@ -591,39 +587,13 @@ void switch_full_screen() {
     w.minimised = false;
 }
 
-// Whether the X server's layout puts its level-3 shift (AltGr) or Mode_switch
-// on the right Alt key (the key named RALT), in the current group. SDL 2.26
-// reports that key as right Alt (KMOD_RALT) on every layout, so the server is
-// asked; libX11 is the copy SDL has loaded. False on Wayland, whose SDL names
-// the shift KMOD_MODE itself.
-bool x11_right_alt_is_level3_shift(SDL_Window* window) {
+// Whether the layout makes right Alt its level-3 shift: SDL 2.26 reports the
+// key as right Alt (KMOD_RALT) on every X11 layout, so the server is asked.
+// Wayland's SDL names the shift KMOD_MODE itself.
+bool right_alt_is_level3_shift(SDL_Window* window) {
     Display* display = nullptr;
     ::Window x_window = 0;
-    if (window == nullptr || !x11_handles(window, display, x_window)) return false;
-    void* library = dlopen("libX11.so.6", RTLD_LAZY | RTLD_NOLOAD);
-    if (library == nullptr) return false;
-    auto get_map = reinterpret_cast<decltype(&XkbGetMap)>(dlsym(library, "XkbGetMap"));
-    auto get_names = reinterpret_cast<decltype(&XkbGetNames)>(dlsym(library, "XkbGetNames"));
-    auto get_state = reinterpret_cast<decltype(&XkbGetState)>(dlsym(library, "XkbGetState"));
-    auto keysym_of = reinterpret_cast<decltype(&XkbKeycodeToKeysym)>(dlsym(library, "XkbKeycodeToKeysym"));
-    auto free_keyboard = reinterpret_cast<decltype(&XkbFreeKeyboard)>(dlsym(library, "XkbFreeKeyboard"));
-    dlclose(library);
-    if (!get_map || !get_names || !get_state || !keysym_of || !free_keyboard) return false;
-    XkbStateRec state{};
-    XkbDescPtr keyboard = get_map(display, 0, XkbUseCoreKbd);
-    if (keyboard == nullptr) return false;
-    bool level3 = false;
-    if (get_state(display, XkbUseCoreKbd, &state) == Success &&
-        get_names(display, XkbKeyNamesMask, keyboard) == Success && keyboard->names != nullptr) {
-        for (int code = keyboard->min_key_code; code <= keyboard->max_key_code; ++code) {
-            if (std::strncmp(keyboard->names->keys[code].name, "RALT", XkbKeyNameLength) != 0) continue;
-            const KeySym sym = keysym_of(display, KeyCode(code), state.group, 0);
-            level3 = sym == XK_ISO_Level3_Shift || sym == XK_Mode_switch;
-            break;
-        }
-    }
-    free_keyboard(keyboard, 0, True);
-    return level3;
+    return window != nullptr && x11_handles(window, display, x_window) && x11::right_alt_is_level3_shift(display);
 }
 
 unsigned modifiers_of(Uint16 mod) {
@@ -753,7 +723,7 @@ void window_pump_events(WindowEvents& events) {
                 // The layout is asked at each press of right Alt (a rare key),
                 // so a change of layout or group is always seen.
                 if (event.key.keysym.scancode == SDL_SCANCODE_RALT && event.key.repeat == 0) {
-                    w.right_alt_is_altgr = x11_right_alt_is_level3_shift(w.window.get());
+                    w.right_alt_is_altgr = right_alt_is_level3_shift(w.window.get());
                 }
                 w.key_modifiers = modifiers_of(event.key.keysym.mod);
                 handle_key_down(event.key, events);

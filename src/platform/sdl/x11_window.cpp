@@ -1,6 +1,8 @@
 #include "sdl/x11_window.h"
 
+#include <X11/XKBlib.h>
 #include <X11/Xatom.h>
+#include <X11/keysym.h>
 #include <dlfcn.h>
 
 #include <cstring>
@@ -137,6 +139,30 @@ bool maximise_refused(Display* display, Window window) {
     for (unsigned long i = 0; i < actions.count; ++i) offered = offered || Atom(actions.data[i]) == maximise;
     x.free(actions.data);
     return actions.count > 0 && !offered;
+}
+
+bool right_alt_is_level3_shift(Display* display) {
+    auto get_map = xlib<decltype(XkbGetMap)>("XkbGetMap");
+    auto get_names = xlib<decltype(XkbGetNames)>("XkbGetNames");
+    auto get_state = xlib<decltype(XkbGetState)>("XkbGetState");
+    auto keysym_of = xlib<decltype(XkbKeycodeToKeysym)>("XkbKeycodeToKeysym");
+    auto free_keyboard = xlib<decltype(XkbFreeKeyboard)>("XkbFreeKeyboard");
+    if (!get_map || !get_names || !get_state || !keysym_of || !free_keyboard) return false;
+    XkbStateRec state{};
+    XkbDescPtr keyboard = get_map(display, 0, XkbUseCoreKbd);
+    if (keyboard == nullptr) return false;
+    bool level3 = false;
+    if (get_state(display, XkbUseCoreKbd, &state) == Success &&
+        get_names(display, XkbKeyNamesMask, keyboard) == Success && keyboard->names != nullptr) {
+        for (int code = keyboard->min_key_code; code <= keyboard->max_key_code; ++code) {
+            if (std::strncmp(keyboard->names->keys[code].name, "RALT", XkbKeyNameLength) != 0) continue;
+            const KeySym sym = keysym_of(display, KeyCode(code), state.group, 0);
+            level3 = sym == XK_ISO_Level3_Shift || sym == XK_Mode_switch;
+            break;
+        }
+    }
+    free_keyboard(keyboard, 0, True);
+    return level3;
 }
 
 bool window_manager_has_full_screen(Display* display) {

@@ -38,6 +38,10 @@ bool frame_extents_before_map(Display* display, Window window, int extents[4]);
 // (a tiling manager) leaves the picture placed in the size the window has.
 void request_size(Display* display, Window window, int width, int height);
 
+// Whether the layout, in its current group, puts the level-3 shift (AltGr)
+// or Mode_switch on the right Alt key (the key named RALT).
+bool right_alt_is_level3_shift(Display* display);
+
 // Whether a window manager runs (_NET_SUPPORTING_WM_CHECK) that has a
 // full-screen state (_NET_WM_STATE_FULLSCREEN in _NET_SUPPORTED).
 bool window_manager_has_full_screen(Display* display);
