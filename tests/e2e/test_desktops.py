@@ -169,19 +169,7 @@ class DesktopTest(unittest.TestCase):
     def assert_centred(self, window):
         """The frame centred on the work area within 1 px (the window may
         move there a moment after the manager has framed it)."""
-        s = self.session
-
-        def placement():
-            x, y, width, height = s.geometry(window)
-            left, right, top, bottom = s.frame_extents(window)
-            area_x, area_y, area_w, area_h = s.work_area()
-            frame = (x - left, y - top, width + left + right, height + top + bottom)
-            off = (frame[0] + frame[2] / 2 - (area_x + area_w / 2),
-                   frame[1] + frame[3] / 2 - (area_y + area_h / 2))
-            return dict(off=off, frame=frame, client=(x, y, width, height),
-                        extents=(left, right, top, bottom), work_area=(area_x, area_y, area_w, area_h))
-
-        self.wait_for("frame centred on the work area within 1 px", placement,
+        self.wait_for("frame centred on the work area within 1 px", lambda: self.session.placement(window),
                       lambda got: max(abs(got["off"][0]), abs(got["off"][1])) <= 1)
 
     def assert_picture_centred(self, window):

@@ -409,6 +409,18 @@ class XSession:
             return (0, 0, 0, 0)
         return tuple(int(v) for v in out.split("=", 1)[1].split(","))
 
+    def placement(self, window):
+        """Where the window sits: client geometry, decoration, work area, and
+        how far the frame's centre lies from the work area's centre (dx, dy)."""
+        x, y, width, height = self.geometry(window)
+        left, right, top, bottom = self.frame_extents(window)
+        area_x, area_y, area_w, area_h = self.work_area()
+        frame = (x - left, y - top, width + left + right, height + top + bottom)
+        off = (frame[0] + frame[2] / 2 - (area_x + area_w / 2),
+               frame[1] + frame[3] / 2 - (area_y + area_h / 2))
+        return dict(off=off, frame=frame, client=(x, y, width, height),
+                    extents=(left, right, top, bottom), work_area=(area_x, area_y, area_w, area_h))
+
     def work_area(self):
         """(x, y, width, height) of _NET_WORKAREA's first desktop, else the screen."""
         out = self.run(["xprop", "-root", "_NET_WORKAREA"], check=False)
